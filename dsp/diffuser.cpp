@@ -1,0 +1,73 @@
+#include "dsp/diffuser.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "dsp/lengths.h"
+
+void diffuser_setup(AllpassDiffuser* d, float time_ms)
+{
+    d->coefficient = 0.75f;
+    d->gain = 0.75f;
+    d->use_gain = false;
+    d->index = 0;
+    std::memset(d->buffer, 0, sizeof d->buffer);
+    d->sample_rate = 48000.0f;
+    d->time_ms = time_ms;
+    d->damping = 0.1231447f;
+    d->damping_state = 0.0f;
+    uint64_t length = next_prime_length(d->sample_rate * (time_ms / 1000.0f));
+    if (length < 5) length = 5;
+    if (length > DIFFUSER_MAX_LENGTH) length = DIFFUSER_MAX_LENGTH;
+    d->length = length;
+}
+
+void diffuser_process(AllpassDiffuser* d, const float* in, float* out, uint64_t n)
+{
+    const float g = d->coefficient;
+    const float damping = d->damping;
+    float state = d->damping_state;
+    uint64_t index = d->index;
+    for (uint64_t i = 0; i < n; ++i) {
+        if (index >= d->length) index = 0;
+        const float delayed = d->buffer[index];
+        const float v = std::fma(-g, delayed, in[i]);
+        state = std::fma(damping, state - v, v);
+        d->buffer[index] = state;
+        out[i] = std::fma(g, v, delayed);
+        ++index;
+    }
+    d->index = index;
+    d->damping_state = state;
+}
+
+void diffusion_stage_setup(DiffusionStage* stage)
+{
+    static const float times_ms[DIFFUSER_COUNT] = {4.395833f, 3.3958333f, 11.729167f, 8.520833f};
+    for (int k = 0; k < DIFFUSER_COUNT; ++k) diffuser_setup(&stage->diffusers[k], times_ms[k]);
+    stage->diffusion = 0.0f;
+}
+
+void set_diffusion(DiffusionStage* stage, float percent)
+{
+    float a = percent * 0.01f;
+    if (a < -0.9999f) a = -0.9999f;
+    if (a > 0.9999f) a = 0.9999f;
+    if (a == stage->diffusion) return;
+    stage->diffusion = a;
+    stage->diffusers[0].coefficient = a;
+    stage->diffusers[1].coefficient = a;
+    stage->diffusers[2].coefficient = a * 0.8333334f;
+    stage->diffusers[3].coefficient = a * 0.8333334f;
+    for (AllpassDiffuser& d : stage->diffusers) d.gain = 1.0f;
+}
+
+void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work, uint32_t n)
+{
+    if (stage->diffusion == 0.0f) {
+        std::memcpy(work, in, n * sizeof(float));
+        return;
+    }
+    diffuser_process(&stage->diffusers[0], in, work, n);
+    for (int k = 1; k < DIFFUSER_COUNT; ++k) diffuser_process(&stage->diffusers[k], work, work, n);
+}

@@ -1,0 +1,53 @@
+// Pitch-shifting modulated delay line: a circular buffer with feedback whose
+// read head moves at `speed` samples per sample plus a slow triangle
+// modulation. When the read head comes too close to the write head it jumps
+// half a buffer away while the old position fades out. The signal read back
+// passes a fixed fourth-order lowpass before feedback and output.
+#pragma once
+
+#include <cstdint>
+
+enum { MOD_DELAY_COUNT = 4, MOD_DELAY_BUFFER = 32006, MOD_DELAY_MAX_SIZE = 32000,
+       MOD_DELAY_MAX_FADE = 32000 };
+
+typedef struct {
+    float buffer[MOD_DELAY_BUFFER];
+    float read_pos;          // main read head
+    float fade_pos;          // read head that fades out during a crossfade
+    float speed;             // pitch ratio: head advance per sample
+    uint64_t size;           // circle in use, 1 ... max_size
+    uint64_t max_size;
+    uint64_t write_pos;
+    int32_t guard;           // minimum head distance before a jump
+    bool fading;
+    float feedback;
+    float fade_in_gain;
+    float fade_out_gain;
+    float lfo_depth;         // samples
+    float lfo_increment;     // phase per sample
+    float lfo_phase;
+    float mod_offset;
+    uint64_t fade_length;    // 1 ... 32000
+    uint64_t fade_countdown;
+    float fade_step;
+    float mix;
+    float filter_history[5]; // w1 (newest) ... w5
+} ModDelayLine;
+
+void mod_delay_setup(ModDelayLine* line);
+
+// One sample in, one sample out.
+float mod_delay_tick(ModDelayLine* line, float x);
+
+// Setters over all four lines (sample_rate is the host rate).
+void set_delay_time(ModDelayLine lines[MOD_DELAY_COUNT], float ms, float sample_rate);
+void set_crossfade(ModDelayLine lines[MOD_DELAY_COUNT], float ms, float sample_rate);
+void set_modulation(ModDelayLine lines[MOD_DELAY_COUNT], float amount);
+void set_mix(ModDelayLine lines[MOD_DELAY_COUNT], float percent);
+void set_feedback(ModDelayLine lines[MOD_DELAY_COUNT], float percent);
+// Pitch of one line in semitones.
+void set_pitch(ModDelayLine* line, float semitones);
+
+// Delay stage: every work sample through lines 0..3 (same input), the outputs
+// summed in pairs and scaled by k.
+void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k);

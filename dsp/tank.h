@@ -1,0 +1,80 @@
+// Feedback delay network tank: eight delay lines mixed by an 8x8 Hadamard
+// matrix, with per-line feedback gains, optional one-pole highpass and lowpass
+// filters, and line lengths that move to new values step by step, each step
+// taken when the line's write index wraps.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/lengths.h"
+#include "dsp/random.h"
+
+enum { TANK_COUNT = 4, TANK_LINES = 8, TANK_LINE_BUFFER = 32006, TANK_MAX_LENGTH = 32000,
+       EARLY_LINE_BUFFER = 24006, EARLY_MAX_LENGTH = 24000 };
+
+typedef struct {
+    uint64_t write_pos;
+    LengthPlan plan;
+    float buffer[TANK_LINE_BUFFER];
+} TankLine;
+
+// Same length bookkeeping as a tank line; its samples are never processed.
+typedef struct {
+    uint64_t write_pos;
+    LengthPlan plan;
+    float buffer[EARLY_LINE_BUFFER];
+} EarlyLine;
+
+typedef struct {
+    float coefficient;
+    float state;
+} OnePole;
+
+typedef struct {
+    float sample_rate;
+    float size_min;       // metres, line 0
+    float size_max;       // metres, line 7
+    float lp_low, lp_high;
+    float hp_low, hp_high;
+    float jitter;
+    float shape;          // exponent of the distance curve
+    float cross_mix;      // share of the other channel in tank_stereo
+    uint64_t line_lengths[TANK_LINES];  // unbounded lengths from the last setup
+    float line_out[TANK_LINES];
+    float mixed[TANK_LINES];
+    float decay_time;     // ms to -60 dB
+    float gain_scale;     // 1/sqrt(8)
+    float line_gain[TANK_LINES];
+    TankLine lines[TANK_LINES];
+    OnePole lowpass[TANK_LINES];
+    OnePole highpass[TANK_LINES];
+    bool lowpass_on[TANK_LINES];
+    bool highpass_on[TANK_LINES];
+} FdnTank;
+
+typedef enum { FILTER_BANK_HIGHPASS, FILTER_BANK_LOWPASS } FilterBank;
+
+// Which grouping of the products a computation of a line uses.
+typedef enum { LINE_PASS_FIRST, LINE_PASS_SECOND } LinePass;
+
+// ---- setup (tank_setup.cpp) ----
+void tank_setup(FdnTank* tank, float sample_rate);
+void early_line_setup(EarlyLine* line);
+
+// Length, plan and gain of line k from the tank's own fields.
+void compute_line(FdnTank* tank, int k, LinePass pass, Rng* rng);
+void setup_tank_lines(FdnTank tanks[TANK_COUNT], float size_min, float size_max, Rng* rng);
+void apply_decay(FdnTank tanks[TANK_COUNT], float decay_ms);
+void plan_early_lines(EarlyLine lines[2], float sample_rate, float size_min, float size_max);
+void update_filter_bank(FdnTank tanks[TANK_COUNT], FilterBank bank);
+
+// ---- processing (tank_process.cpp) ----
+// One sample through the tank; the eight new line outputs are in line_out.
+void tank_step(FdnTank* tank, float x);
+// Resample a line's content to its next length (called at a wrap).
+void tank_line_change_length(TankLine* line);
+
+// Output forms over n samples. `process` adds the line sum to out (in may be out).
+void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n);
+void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n);
+void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n);

@@ -1,0 +1,38 @@
+#include "plugin/instance.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+PluginInstance* instance_create(double sample_rate)
+{
+    // The rate must be finite, at least 1 Hz and representable in single precision.
+    if (!(sample_rate >= 1.0 && sample_rate <= FLT_MAX)) return nullptr;
+    PluginInstance* self = new (std::nothrow) PluginInstance;
+    if (!self) return nullptr;
+    self->dsp = static_cast<DspState*>(std::malloc(sizeof(DspState)));
+    if (!self->dsp) {
+        delete self;
+        return nullptr;
+    }
+    self->host_rate = sample_rate;
+    for (float*& port : self->ports) port = nullptr;
+    instance_reset(self);
+    return self;
+}
+
+void instance_reset(PluginInstance* self)
+{
+    dsp_state_setup(self->dsp, static_cast<float>(self->host_rate));
+    ramps_setup(self->ramps);
+    for (float& v : self->last_value) v = NAN;
+    self->started = false;
+}
+
+void instance_destroy(PluginInstance* self)
+{
+    if (!self) return;
+    std::free(self->dsp);
+    delete self;
+}

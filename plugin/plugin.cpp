@@ -1,0 +1,73 @@
+// LV2 entry point: the one descriptor and its lifecycle functions.
+#include <lv2/core/lv2.h>
+
+#include "control/scan.h"
+#include "flow/block_loop.h"
+#include "plugin/debug_log.h"
+#include "plugin/fp_guard.h"
+#include "plugin/instance.h"
+#include "plugin/plugin_uri.h"
+#include "plugin/startup.h"
+
+// Host's non-realtime thread.
+static LV2_Handle instantiate(const LV2_Descriptor*, double sample_rate, const char*,
+                              const LV2_Feature* const*)
+{
+    read_log_level();
+    return instance_create(sample_rate);
+}
+
+// Audio thread (or any thread between run calls): store the buffer pointer.
+static void connect_port(LV2_Handle handle, uint32_t port, void* data)
+{
+    PluginInstance* self = static_cast<PluginInstance*>(handle);
+    if (port < PORT_COUNT) self->ports[port] = static_cast<float*>(data);
+}
+
+// Host's non-realtime thread: back to the state right after instantiate
+// (port connections kept), so a host can flush the tail, e.g. after a locate.
+static void activate(LV2_Handle handle)
+{
+    instance_reset(static_cast<PluginInstance*>(handle));
+}
+
+// Audio thread.
+static void run(LV2_Handle handle, uint32_t sample_count)
+{
+    PluginInstance* self = static_cast<PluginInstance*>(handle);
+    FpGuard guard;
+    fp_guard_enter(&guard);
+    scan_controls(self);
+    if (!self->started) {
+        take_planned_lengths(self->dsp);
+        self->started = true;
+    }
+    run_blocks(self, sample_count);
+    fp_guard_leave(&guard);
+}
+
+// Host's non-realtime thread: nothing to do; the state stays as it is.
+static void deactivate(LV2_Handle) {}
+
+// Host's non-realtime thread.
+static void cleanup(LV2_Handle handle)
+{
+    instance_destroy(static_cast<PluginInstance*>(handle));
+}
+
+// Any thread: no extension is offered.
+static const void* extension_data(const char*)
+{
+    return nullptr;
+}
+
+static const LV2_Descriptor DESCRIPTOR = {
+    BRUMMKISTE_PLUGIN_URI, instantiate, connect_port, activate, run, deactivate, cleanup,
+    extension_data,
+};
+
+// Any thread.
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
+{
+    return index == 0 ? &DESCRIPTOR : nullptr;
+}

@@ -1,0 +1,3 @@
+#pragma once
+
+#define BRUMMKISTE_PLUGIN_URI "http://brummkiste.audio/plugins/brummkiste-tiefgarten"

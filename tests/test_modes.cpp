@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "harness.h"
+#include "plugin/fp_guard.h"
+
+namespace {
+
+// Settings that make the front end transparent (no diffusion, delay lines
+// passing their input exactly), so tank behaviour is visible directly.
+void transparent_front_end(Host* host)
+{
+    host->controls[PORT_DIFFUSION_PCT] = 0.0f;
+    host->controls[PORT_DELAY_MIX] = 0.0f;
+}
+
+}  // namespace
+
+TEST(Modes, WidthZeroGivesIdenticalChannelsInEveryMode)
+{
+    for (int mode = 0; mode <= 4; ++mode) {
+        Host host;
+        host.controls[PORT_MODE_SEL] = static_cast<float>(mode);
+        host.controls[PORT_WIDTH] = 0.0f;
+        std::vector<float> l, r;
+        host.render(noise_burst(24000, 4000), 256, &l, &r);
+        EXPECT_TRUE(same_bits(l, r)) << mode;
+        EXPECT_NE(l[20000], 0.0f) << mode;
+    }
+}
+
+TEST(Modes, StereoTankSplitsEvenAndOddLines)
+{
+    for (int mode = 2; mode <= 4; ++mode) {
+        Host host;
+        host.controls[PORT_MODE_SEL] = static_cast<float>(mode);
+        host.run(0);
+        for (FdnTank& tank : host.dsp()->tanks) tank.cross_mix = 0.0f;
+        std::vector<float> input = noise_burst(6000, 2000);
+        for (size_t i = 0; i < input.size(); ++i) {
+            host.in[0] = input[i];
+            host.run(1);
+            const float* l = host.dsp()->tanks[3].line_out;
+            const float g = host.dsp()->wet_gain_b * host.dsp()->wet_gain_a;
+            const float d = host.dsp()->dry_gain * input[i];
+            ASSERT_EQ(host.out_l[0], std::fma(g, (l[0] + l[2]) + (l[4] + l[6]), d)) << i;
+            ASSERT_EQ(host.out_r[0], std::fma(g, (l[1] + l[3]) + (l[5] + l[7]), d)) << i;
+        }
+    }
+}
+
+TEST(Modes, ParallelModeKeepsTheSidesApartWithoutCrossMix)
+{
+    Host a, b;
+    for (Host* h : {&a, &b}) {
+        h->run(0);
+        h->dsp()->cross_mix = 0.0f;
+    }
+    std::vector<float> al, ar, bl, br;
+    a.render(noise_burst(4000, 4000), 128, &al, &ar);
+    b.render(noise_burst(4000, 4000), 128, &bl, &br);
+    // Disturb the tanks of the right side only.
+    for (int t = 0; t < 2; ++t)
+        for (TankLine& line : b.dsp()->tanks[t].lines) line.buffer[3] += 0.5f;
+    std::vector<float> silence(20000, 0.0f);
+    a.render(silence, 128, &al, &ar);
+    b.render(silence, 128, &bl, &br);
+    EXPECT_TRUE(same_bits(al, bl));
+    EXPECT_FALSE(same_bits(ar, br));
+}
+
+TEST(Modes, WetGainZeroLeavesOnlyTheDryPart)
+{
+    for (int mode = 0; mode <= 4; ++mode) {
+        Host host;
+        host.controls[PORT_MODE_SEL] = static_cast<float>(mode);
+        std::vector<float> l, r;
+        host.render(noise_burst(8000, 8000), 512, &l, &r);
+        host.dsp()->wet_gain_a = 0.0f;
+        std::vector<float> input = noise_burst(2000, 2000, 7);
+        host.render(input, 512, &l, &r);
+        const float dry = host.dsp()->dry_gain;
+        for (size_t i = 0; i < input.size(); ++i) {
+            ASSERT_EQ(l[i], dry * input[i]) << mode;
+            ASSERT_EQ(r[i], dry * input[i]) << mode;
+        }
+    }
+}
+
+TEST(Modes, ExchangingTheWetGainsChangesNothing)
+{
+    Host a, b;
+    a.controls[PORT_WET_A_DB] = -10.0f;
+    a.controls[PORT_WET_B_DB] = -3.0f;
+    b.controls[PORT_WET_A_DB] = -3.0f;
+    b.controls[PORT_WET_B_DB] = -10.0f;
+    std::vector<float> input = noise_burst(12000, 6000), al, ar, bl, br;
+    a.render(input, 1000, &al, &ar);  // ramps arrive within the first 2000 samples
+    b.render(input, 1000, &bl, &br);
+    al.erase(al.begin(), al.begin() + 2000);
+    bl.erase(bl.begin(), bl.begin() + 2000);
+    EXPECT_TRUE(same_bits(al, bl));
+}
+
+TEST(Modes, SwitchingModesLeavesUnusedTanksAsTheyWere)
+{
+    Host host;
+    std::vector<float> l, r;
+    host.render(noise_burst(10000, 10000), 256, &l, &r);
+    auto tanks = std::make_unique<FdnTank[]>(TANK_COUNT);
+    std::memcpy(tanks.get(), host.dsp()->tanks, sizeof(FdnTank) * TANK_COUNT);
+    host.controls[PORT_MODE_SEL] = 0.0f;
+    host.render(noise_burst(5000, 5000, 3), 256, &l, &r);
+    EXPECT_EQ(0, std::memcmp(tanks.get(), host.dsp()->tanks, sizeof(FdnTank) * TANK_COUNT));
+    host.controls[PORT_MODE_SEL] = 1.0f;
+    host.render(std::vector<float>(5000, 0.0f), 256, &l, &r);
+    EXPECT_NE(r.back(), 0.0f) << "the tail resumes";
+}
+
+TEST(Modes, ModeZeroIsTheSumOfTheFourDelayLines)
+{
+    Host host;
+    host.controls[PORT_MODE_SEL] = 0.0f;
+    host.controls[PORT_DIFFUSION_PCT] = 0.0f;
+    host.controls[PORT_PITCH_1] = 5.0f;
+    host.run(0);
+    auto reference = std::make_unique<ModDelayLine[]>(MOD_DELAY_COUNT);
+    std::memcpy(reference.get(), host.dsp()->delay_lines, sizeof(ModDelayLine) * MOD_DELAY_COUNT);
+    std::vector<float> input = impulse(20000, 10), l, r;
+    host.render(input, 64, &l, &r);
+    EXPECT_TRUE(same_bits(l, r));
+    const float d = host.dsp()->dry_gain;
+    const float g = host.dsp()->wet_gain_b * host.dsp()->wet_gain_a;
+    FpGuard guard;  // the same flush-to-zero environment as inside run
+    fp_guard_enter(&guard);
+    for (size_t i = 0; i < input.size(); ++i) {
+        float out[4];
+        for (int k = 0; k < 4; ++k) out[k] = mod_delay_tick(&reference[k], input[i]);
+        const float wet = (out[0] + out[1]) + (out[2] + out[3]);
+        ASSERT_EQ(l[i], std::fma(g, wet, d * input[i])) << i;
+    }
+    fp_guard_leave(&guard);
+}
+
+TEST(Modes, ImpulseLeavesATankLineAfterItsLengthFromTheFirstPeriod)
+{
+    Host host;
+    transparent_front_end(&host);
+    host.run(0);
+    const uint64_t length = host.dsp()->tanks[0].line_lengths[0];
+    ASSERT_EQ(host.dsp()->tanks[0].lines[0].plan.length, length);
+    for (uint64_t i = 0; i <= length; ++i) {
+        host.in[0] = i == 0 ? 1.0f : 0.0f;
+        host.run(1);
+        const float out = host.dsp()->tanks[0].line_out[0];
+        if (i < length)
+            ASSERT_EQ(out, 0.0f) << i;
+        else
+            EXPECT_NE(out, 0.0f);
+    }
+}
+
+TEST(Modes, ModeFourIsSilentUntilTheParallelTanksAnswer)
+{
+    Host host;
+    host.controls[PORT_MODE_SEL] = 4.0f;
+    host.controls[PORT_DIFFUSION_PCT] = 0.0f;
+    host.run(0);
+    uint64_t shortest = UINT64_MAX;
+    for (int t = 0; t < 3; ++t)
+        for (const TankLine& line : host.dsp()->tanks[t].lines)
+            shortest = std::min(shortest, line.plan.length);
+    std::vector<float> l, r;
+    host.render(impulse(shortest + 4000, 0), 64, &l, &r);
+    for (uint64_t i = 1; i <= shortest; ++i) ASSERT_EQ(l[i], 0.0f) << i;
+    float energy = 0.0f;
+    for (float v : l) energy += v * v;
+    EXPECT_GT(energy, 0.0f);
+}
+
+TEST(Modes, SeriesModeFeedsTheFrontEndStraightIntoTheLastTank)
+{
+    Host host;
+    host.controls[PORT_MODE_SEL] = 3.0f;
+    transparent_front_end(&host);
+    host.run(0);
+    // While tanks 1 and 2 are silent, tank 3 receives the input itself: its
+    // line 0 answers after exactly its own length.
+    const uint64_t length = host.dsp()->tanks[3].lines[0].plan.length;
+    for (uint64_t i = 0; i <= length; ++i) {
+        host.in[0] = i == 0 ? 1.0f : 0.0f;
+        host.run(1);
+    }
+    EXPECT_NE(host.dsp()->tanks[3].line_out[0], 0.0f);
+    EXPECT_NE(host.dsp()->tanks[0].lines[0].write_pos, 0u) << "tank 0 keeps advancing";
+}

@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "harness.h"
+#include "plugin/debug_log.h"
+#include "plugin/fp_guard.h"
+
+TEST(Descriptor, OnlyIndexZero)
+{
+    const LV2_Descriptor* d = lv2_descriptor(0);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(lv2_descriptor(0), d);
+    EXPECT_EQ(lv2_descriptor(1), nullptr);
+    EXPECT_EQ(lv2_descriptor(4294967295u), nullptr);
+    EXPECT_EQ(std::string(d->URI).substr(std::string(d->URI).find("/plugins/")),
+              "/plugins/brummkiste-tiefgarten");
+    EXPECT_EQ(d->extension_data("http://lv2plug.in/ns/ext/state#interface"), nullptr);
+    EXPECT_EQ(d->extension_data(""), nullptr);
+}
+
+TEST(Instance, CreationValuesAndRateValidation)
+{
+    const LV2_Descriptor* d = lv2_descriptor(0);
+    for (double bad : {0.0, 0.5, -48000.0, double(NAN), double(INFINITY), 1e300})
+        EXPECT_EQ(d->instantiate(d, bad, "", nullptr), nullptr) << bad;
+
+    Host host(44100.0);
+    ASSERT_NE(host.handle, nullptr);
+    DspState* dsp = host.dsp();
+    EXPECT_EQ(dsp->sample_rate, 44100.0f);
+    EXPECT_EQ(dsp->tanks[2].sample_rate, 44100.0f);
+    EXPECT_EQ(dsp->delay_lines[1].lfo_increment, 2.0833333e-05f);
+    EXPECT_EQ(dsp->mode, 1);
+    EXPECT_EQ(dsp->diffusion.diffusion, 0.0f);
+    EXPECT_EQ(dsp->dry_gain, 1.0f);
+    EXPECT_EQ(dsp->wet_gain_a, 0.7f);
+    EXPECT_EQ(dsp->wet_gain_b, 1.0f);
+    EXPECT_EQ(dsp->decay_time, 1000.0f);
+    for (const FdnTank& tank : dsp->tanks)
+        for (float g : tank.line_gain) EXPECT_EQ(g, 0.35355338f);
+}
+
+TEST(Ports, ConnectionOutOfRangeIgnoredAndReconnectTakesEffect)
+{
+    Host host;
+    float* before[PORT_COUNT];
+    std::memcpy(before, host.instance()->ports, sizeof before);
+    float stray = 1.0f;
+    host.desc->connect_port(host.handle, PORT_COUNT, &stray);
+    EXPECT_EQ(0, std::memcmp(before, host.instance()->ports, sizeof before));
+
+    host.controls[PORT_WET_A_DB] = -120.0f;
+    host.controls[PORT_DRY_DB] = 0.0f;
+    std::vector<float> other_in(64, 0.25f), other_out(64, 9.0f);
+    host.in.assign(host.in.size(), 0.0f);
+    host.run(64);
+    host.desc->connect_port(host.handle, PORT_IN, other_in.data());
+    host.desc->connect_port(host.handle, PORT_OUT_L, other_out.data());
+    host.run(64);
+    for (float v : other_out) EXPECT_NEAR(v, 0.25f, 1e-6f);
+}
+
+TEST(Run, ZeroCountAppliesControlsAndWritesNothing)
+{
+    Host host;
+    host.controls[PORT_MODE_SEL] = 3.0f;
+    host.out_l.assign(host.out_l.size(), 7.0f);
+    host.run(0);
+    EXPECT_EQ(host.dsp()->mode, 3);
+    EXPECT_EQ(host.out_l[0], 7.0f);
+    EXPECT_EQ(host.instance()->ramps[RAMP_DECAY].current, 9999.0f);  // no block, no step
+}
+
+TEST(Run, PartialBlocksStepEveryStageExactlyAndCountRamps)
+{
+    // One run of 37 samples equals 37 runs of one sample after the first
+    // block (ramps held still) and touches nothing beyond the count.
+    std::vector<float> input = noise_burst(4000, 300);
+    Host whole, single;
+    for (Host* h : {&whole, &single}) h->controls[PORT_MODE_SEL] = 2.0f;
+    std::vector<float> wl, wr, sl, sr;
+    whole.render(input, 16, &wl, &wr);
+    single.render(input, 1, &sl, &sr);
+    EXPECT_TRUE(same_bits(wl, sl));
+    EXPECT_TRUE(same_bits(wr, sr));
+
+    Host host;
+    host.out_l.assign(host.out_l.size(), 5.0f);
+    host.out_r.assign(host.out_r.size(), 5.0f);
+    host.run(40);  // blocks of 16, 16, 8
+    EXPECT_EQ(host.out_l[40], 5.0f);
+    EXPECT_EQ(host.out_r[40], 5.0f);
+    EXPECT_NE(host.out_l[39], 5.0f);
+    // The dry ramp target 0 from the port does not move; the decay ramp
+    // started at 9999 toward 10000 and reached it in the first block.
+    host.controls[PORT_DRY_DB] = -10.0f;
+    host.run(40);
+    EXPECT_FLOAT_EQ(host.instance()->ramps[RAMP_DRY].current, -3.0f * 0.37333333f);
+}
+
+TEST(Run, ModesOutsideTheRangeGiveOnlyTheDryMix)
+{
+    for (float sel : {5.0f, -1.0f, 1e10f}) {
+        Host host;
+        host.controls[PORT_DRY_DB] = -6.0f;
+        host.controls[PORT_MODE_SEL] = sel;
+        std::vector<float> input = noise_burst(512, 512), l, r;
+        host.render(input, 64, &l, &r);
+        const float dry = host.dsp()->dry_gain;  // the ramp has arrived after 17 blocks
+        for (size_t i = 300; i < input.size(); ++i) {
+            EXPECT_EQ(l[i], dry * input[i]);
+            EXPECT_EQ(r[i], dry * input[i]);
+        }
+        const ModDelayLine& line = host.dsp()->delay_lines[0];
+        EXPECT_EQ(line.write_pos, 0u) << "no building block advanced";
+    }
+}
+
+TEST(Run, AliasedBuffersGiveTheSameSamples)
+{
+    std::vector<float> input = noise_burst(3000, 500);
+    Host reference;
+    std::vector<float> rl, rr;
+    reference.render(input, 100, &rl, &rr);
+
+    // in place on the left output
+    Host inplace;
+    std::vector<float> buf(100), l, r;
+    inplace.desc->connect_port(inplace.handle, PORT_IN, buf.data());
+    inplace.desc->connect_port(inplace.handle, PORT_OUT_L, buf.data());
+    for (size_t s = 0; s < input.size(); s += 100) {
+        std::memcpy(buf.data(), &input[s], 100 * sizeof(float));
+        inplace.run(100);
+        l.insert(l.end(), buf.begin(), buf.end());
+        r.insert(r.end(), inplace.out_r.begin(), inplace.out_r.begin() + 100);
+    }
+    EXPECT_TRUE(same_bits(l, rl));
+    EXPECT_TRUE(same_bits(r, rr));
+
+    // both outputs on one buffer: it holds the right channel
+    Host shared;
+    std::vector<float> both(100), sr;
+    shared.desc->connect_port(shared.handle, PORT_OUT_L, both.data());
+    shared.desc->connect_port(shared.handle, PORT_OUT_R, both.data());
+    for (size_t s = 0; s < input.size(); s += 100) {
+        std::memcpy(shared.in.data(), &input[s], 100 * sizeof(float));
+        shared.run(100);
+        sr.insert(sr.end(), both.begin(), both.end());
+    }
+    EXPECT_TRUE(same_bits(sr, rr));
+}
+
+TEST(Run, BadInputSamplesDoNotPoisonTheTail)
+{
+    Host host;
+    std::vector<float> input = noise_burst(48000, 2000);
+    input[100] = NAN;
+    input[101] = INFINITY;
+    input[102] = 3e38f;
+    std::vector<float> l, r;
+    host.render(input, 256, &l, &r);
+    EXPECT_TRUE(std::isnan(l[100]));  // the dry path passes the host's sample
+    for (size_t i = 200; i < l.size(); ++i) {
+        ASSERT_TRUE(std::isfinite(l[i])) << i;
+        ASSERT_TRUE(std::isfinite(r[i])) << i;
+    }
+    EXPECT_NE(l.back(), 0.0f);
+}
+
+// The control bits of the register; x86-64 keeps sticky status flags in the
+// low six bits of MXCSR, which any arithmetic may set.
+static uint64_t control_bits()
+{
+#if defined(__x86_64__)
+    return fp_control_read() & ~UINT64_C(0x3F);
+#else
+    return fp_control_read();
+#endif
+}
+
+TEST(Run, FloatingPointRegisterIsRestoredAndFlushesInside)
+{
+    Host host;
+    const uint64_t before = control_bits();
+    host.run(64);
+    EXPECT_EQ(control_bits(), before);
+#if defined(__x86_64__)
+    FpGuard guard;
+    fp_guard_enter(&guard);
+    volatile float tiny = 1e-38f;
+    volatile float result = tiny * 0.001f;
+    EXPECT_EQ(result, 0.0f);
+    fp_guard_leave(&guard);
+    EXPECT_EQ(control_bits(), before);
+#endif
+}
+
+TEST(Lifecycle, ActivateAfterDeactivateEqualsAFreshInstance)
+{
+    std::vector<float> input = noise_burst(20000, 3000);
+    Host fresh;
+    std::vector<float> fl, fr;
+    fresh.render(input, 128, &fl, &fr);
+
+    Host used;
+    used.controls[PORT_MODE_SEL] = 4.0f;
+    used.controls[PORT_JITTER] = 60.0f;
+    std::vector<float> ul, ur;
+    used.render(noise_burst(10000, 10000, 99), 100, &ul, &ur);
+    used.desc->deactivate(used.handle);
+    used.desc->activate(used.handle);
+    default_controls(used.controls);
+    used.render(input, 128, &ul, &ur);
+    EXPECT_TRUE(same_bits(ul, fl));
+    EXPECT_TRUE(same_bits(ur, fr));
+}
+
+// ---- debug log ----
+
+namespace {
+struct TempLog {
+    std::string path;
+    TempLog()
+    {
+        char name[] = "/tmp/brummkiste-test-XXXXXX";
+        const int fd = mkstemp(name);
+        close(fd);
+        path = name;
+        unlink(name);
+    }
+    ~TempLog() { unlink(path.c_str()); }
+    void write(const std::string& text) const { std::ofstream(path) << text; }
+    std::string read() const
+    {
+        std::ifstream f(path);
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    }
+    bool exists() const
+    {
+        struct stat st;
+        return lstat(path.c_str(), &st) == 0;
+    }
+};
+const std::string BANNER = "### log is active now ### \n";
+}  // namespace
+
+TEST(DebugLog, NoFileMeansOffAndNothingCreated)
+{
+    TempLog log;
+    read_log_level(log.path.c_str());
+    EXPECT_EQ(debug_log_level(), 0);
+    EXPECT_FALSE(log.exists());
+}
+
+TEST(DebugLog, NumberSetsTheLevelAndBannersAccumulate)
+{
+    TempLog log;
+    log.write("3\n");
+    read_log_level(log.path.c_str());
+    EXPECT_EQ(debug_log_level(), 3);
+    read_log_level(log.path.c_str());
+    EXPECT_EQ(log.read(), "3\n" + BANNER + BANNER);
+    debug_log_write(log.path.c_str(), 4, "hidden %d", 4);
+    debug_log_write(log.path.c_str(), 3, "shown %d", 3);
+    EXPECT_EQ(log.read(), "3\n" + BANNER + BANNER + "shown 3\n");
+}
+
+TEST(DebugLog, EmptyNegativeAndHugeLevels)
+{
+    TempLog log;
+    log.write("");
+    read_log_level(log.path.c_str());
+    EXPECT_EQ(debug_log_level(), 1);
+    read_log_level(log.path.c_str());
+    EXPECT_EQ(debug_log_level(), 1);
+    EXPECT_EQ(log.read(), BANNER + BANNER);
+
+    log.write("-1");
+    read_log_level(log.path.c_str());
+    EXPECT_EQ(debug_log_level(), -1);
+    EXPECT_EQ(log.read(), "-1");
+
+    log.write("99999999999999999999");
+    read_log_level(log.path.c_str());
+    EXPECT_EQ(debug_log_level(), INT32_MAX);
+    log.write("  -99999999999999999999 x");
+    read_log_level(log.path.c_str());
+    EXPECT_EQ(debug_log_level(), INT32_MIN);
+}
+
+TEST(DebugLog, SymbolicLinksAreRefused)
+{
+    TempLog target, link;
+    target.write("5\n");
+    ASSERT_EQ(symlink(target.path.c_str(), link.path.c_str()), 0);
+    read_log_level(link.path.c_str());
+    EXPECT_EQ(debug_log_level(), 0);
+    debug_log_write(link.path.c_str(), -100, "must not arrive");
+    EXPECT_EQ(target.read(), "5\n");
+}
