@@ -10,6 +10,14 @@ static void front_end(DspState* dsp, const float* in, float* work, uint32_t n, f
     delay_stage_process(dsp->delay_lines, work, n, k);
 }
 
+// Tanks 0, 1 and 2 side by side on the same input, their sum into out.
+static void three_tanks(DspState* dsp, const float* work, float* out, uint32_t n)
+{
+    tank_replace(&dsp->tanks[0], work, out, n);
+    tank_add(&dsp->tanks[1], work, out, n);
+    tank_add(&dsp->tanks[2], work, out, n);
+}
+
 // Mode 0: no tank; the delay stage's plain sum on both sides.
 void mode0_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n)
 {
@@ -41,9 +49,7 @@ void mode2_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, u
 {
     float work[BLOCK_SIZE];
     front_end(dsp, in, work, n, 0.25f);
-    tank_replace(&dsp->tanks[0], work, wet_r, n);
-    tank_add(&dsp->tanks[1], work, wet_r, n);
-    tank_add(&dsp->tanks[2], work, wet_r, n);
+    three_tanks(dsp, work, wet_r, n);
     for (uint32_t i = 0; i < n; ++i) work[i] = wet_r[i] * 0.33333334f;
     tank_stereo(&dsp->tanks[3], work, wet_l, wet_r, n);
 }
@@ -67,9 +73,7 @@ void mode4_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, u
 {
     float work[BLOCK_SIZE];
     diffusion_stage_process(&dsp->diffusion, in, work, n);
-    tank_replace(&dsp->tanks[0], work, wet_r, n);
-    tank_add(&dsp->tanks[1], work, wet_r, n);
-    tank_add(&dsp->tanks[2], work, wet_r, n);
+    three_tanks(dsp, work, wet_r, n);
     ModDelayLine* lines = dsp->delay_lines;
     for (uint32_t i = 0; i < n; ++i) {
         const float x = wet_r[i];

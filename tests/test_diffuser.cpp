@@ -107,3 +107,18 @@ TEST(Diffuser, BypassKeepsContentsAndResumes)
     diffusion_stage_process(&toggled, &input[32], work_toggled, 16);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(work_on[i], work_toggled[i]);
 }
+
+TEST(Diffuser, BadDiffusionValuesRunSafely)
+{
+    for (float v : {NAN, INFINITY, -INFINITY, 1e30f, -1e30f}) {
+        DiffusionStage stage;
+        diffusion_stage_setup(&stage);
+        set_diffusion(&stage, v);
+        if (!std::isnan(v)) {
+            EXPECT_LE(std::fabs(stage.diffusion), 0.9999f);
+        }
+        std::vector<float> input = noise_burst(64, 64), work(64);
+        for (int b = 0; b < 100; ++b) diffusion_stage_process(&stage, &input[(b % 4) * 16], &work[0], 16);
+        for (const AllpassDiffuser& d : stage.diffusers) EXPECT_LE(d.index, d.length);
+    }
+}

@@ -262,3 +262,43 @@ TEST(Random, MatchesTheCLibraryAndIsPrivate)
     std::srand(1);
     for (int i = 0; i < 100; ++i) ASSERT_EQ(rng_next(&one), std::rand());
 }
+
+TEST(Random, InstancesLeaveTheProcessGeneratorAlone)
+{
+    std::srand(5);
+    std::vector<int> expected(4);
+    for (int& v : expected) v = std::rand();
+
+    std::srand(5);
+    std::vector<int> seen;
+    seen.push_back(std::rand());
+    auto t = make_tanks();
+    for (FdnTank& tank : t->tank) tank.jitter = 0.3f;
+    rng_seed(&t->rng, 21);
+    setup_tank_lines(t->tank, 5.0f, 70.0f, &t->rng);  // 64 draws of its own
+    seen.push_back(std::rand());
+    seen.push_back(std::rand());
+    seen.push_back(std::rand());
+    EXPECT_EQ(seen, expected);
+}
+
+TEST(TankSetup, BadSizesAndShapesStayWithinTheLines)
+{
+    const float bad[] = {NAN, INFINITY, -INFINITY, 1e30f, -1e30f, 0.0f};
+    for (float v : bad) {
+        auto t = make_tanks();
+        for (FdnTank& tank : t->tank) {
+            tank.shape = v;
+            tank.jitter = v;
+        }
+        setup_tank_lines(t->tank, v, -v, &t->rng);
+        apply_decay(t->tank, v);
+        for (const FdnTank& tank : t->tank)
+            for (const TankLine& line : tank.lines) {
+                EXPECT_GE(line.plan.next_length, 101u);
+                EXPECT_LE(line.plan.next_length, 32000u);
+            }
+        float in[16] = {0.5f}, out[16];
+        for (int b = 0; b < 100; ++b) tank_replace(&t->tank[0], in, out, 16);
+    }
+}

@@ -4,19 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config lv2-dev liblilv-dev lilv-utils sox libsox-fmt-base)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+tools/install-deps.sh cmake g++ make pkg-config lv2-dev liblilv-dev lilv-utils sox libsox-fmt-base
 
-build=${BUILD_DIR:-build}
+build=${BUILD_DIR:-build-demo}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=OFF -DBRUMMKISTE_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target brummkiste-tiefgarten >/dev/null
 

@@ -4,21 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config binutils lv2-dev liblilv-dev lilv-utils sordi lv2file sox
-          libsox-fmt-base libgtest-dev libbenchmark-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  echo "installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+tools/install-deps.sh cmake g++ make pkg-config binutils lv2-dev liblilv-dev lilv-utils sordi lv2file sox \
+  libsox-fmt-base libgtest-dev libbenchmark-dev
 
 build=${BUILD_DIR:-build}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=ON -DBRUMMKISTE_BENCH=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
