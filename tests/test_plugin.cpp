@@ -188,18 +188,24 @@ static uint64_t control_bits()
 TEST(Run, FloatingPointRegisterIsRestoredAndFlushesInside)
 {
     Host host;
+    host.controls[PORT_MODE_SEL] = 9.0f;  // the output is exactly dry_gain * input
+    host.run(16);
+    // Subnormal input stays subnormal outside run ...
+    volatile float tiny = 1e-39f;
+    const float outside = tiny * 1.0f;
+    ASSERT_NE(outside, 0.0f);
+    ASSERT_TRUE(std::fpclassify(outside) == FP_SUBNORMAL);
+    // ... and is flushed to zero inside it, with the caller's register restored.
     const uint64_t before = control_bits();
-    host.run(64);
+    for (int i = 0; i < 16; ++i) host.in[i] = tiny;
+    host.run(16);
     EXPECT_EQ(control_bits(), before);
-#if defined(__x86_64__)
-    FpGuard guard;
-    fp_guard_enter(&guard);
-    volatile float tiny = 1e-38f;
-    volatile float result = tiny * 0.001f;
-    EXPECT_EQ(result, 0.0f);
-    fp_guard_leave(&guard);
-    EXPECT_EQ(control_bits(), before);
-#endif
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(host.out_l[i], 0.0f);
+        EXPECT_EQ(host.out_r[i], 0.0f);
+    }
+    const float after = tiny * 1.0f;
+    EXPECT_TRUE(std::fpclassify(after) == FP_SUBNORMAL) << "flush-to-zero leaked out of run";
 }
 
 TEST(Lifecycle, ActivateAfterDeactivateEqualsAFreshInstance)

@@ -11,3 +11,6 @@ build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=ON -DBRUMMKISTE_BENCH=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+
+# The same unit and regression tests cross-built for 64-bit ARM, under qemu.
+tools/test-arm64.sh
