@@ -5,12 +5,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh cmake g++ make pkg-config binutils lv2-dev liblilv-dev lilv-utils sordi lv2file sox \
-  libsox-fmt-base libgtest-dev libbenchmark-dev
+  libsox-fmt-base libgtest-dev libbenchmark-dev valgrind
 
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=ON -DBRUMMKISTE_BENCH=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+
+# Unit and host tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# with a short fuzz run.
+tools/test-sanitizers.sh
 
 # The same unit and regression tests cross-built for 64-bit ARM, under qemu.
 tools/test-arm64.sh

@@ -1,0 +1,104 @@
+// Fuzz target: the input is a sequence of host actions on up to three
+// instances -- instantiate at a chosen rate, control values of any bit
+// pattern, run with 0 to 4096 samples, buffer reconnection (also in place and
+// aliased), deactivate/activate, mode changes and cleanup. Built with
+// AddressSanitizer and UndefinedBehaviorSanitizer, so any memory error,
+// undefined conversion or overflow stops the run.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <lv2/core/lv2.h>
+
+#include <cstring>
+#include <vector>
+
+#include "plugin/ports.h"
+
+extern "C" const LV2_Descriptor* lv2_descriptor(uint32_t index);
+
+namespace {
+
+enum { SLOTS = 3, BUFFERS = 4, FRAMES = 4096 };
+
+struct Slot {
+    LV2_Handle handle = nullptr;
+    float controls[PORT_COUNT] = {};
+};
+
+const double RATES[] = {1.0, 8000.0, 22050.0, 44100.0, 48000.0, 96000.0, 192000.0, 768000.0};
+const float SPECIAL[] = {0.0f, -0.0f, 1.0f, -1.0f, 100.0f, -100.0f, 1e-40f, 1e30f, -1e30f,
+                         3.4028235e38f, __builtin_inff(), -__builtin_inff(), __builtin_nanf(""),
+                         170000.0f, 170001.0f, 24000.0f, 0.5f, 2.7f};
+
+float consume_value(FuzzedDataProvider* fdp)
+{
+    if (fdp->ConsumeBool()) {
+        const uint32_t bits = fdp->ConsumeIntegral<uint32_t>();
+        float v;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+    }
+    return fdp->PickValueInArray(SPECIAL);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static std::vector<float> buffers[BUFFERS];
+    for (std::vector<float>& b : buffers) b.assign(FRAMES, 0.0f);
+    const LV2_Descriptor* desc = lv2_descriptor(0);
+    Slot slots[SLOTS];
+    FuzzedDataProvider fdp(data, size);
+
+    while (fdp.remaining_bytes() > 0) {
+        Slot& slot = slots[fdp.ConsumeIntegralInRange<int>(0, SLOTS - 1)];
+        const int action = fdp.ConsumeIntegralInRange<int>(0, 7);
+        if (action == 0) {
+            if (slot.handle) desc->cleanup(slot.handle);
+            const double rate = fdp.ConsumeBool() ? fdp.PickValueInArray(RATES)
+                                                  : fdp.ConsumeFloatingPoint<double>();
+            slot.handle = desc->instantiate(desc, rate, "", nullptr);
+            if (!slot.handle) continue;
+            for (uint32_t p = 0; p < PORT_COUNT; ++p) desc->connect_port(slot.handle, p, &slot.controls[p]);
+            desc->connect_port(slot.handle, PORT_IN, buffers[0].data());
+            desc->connect_port(slot.handle, PORT_OUT_L, buffers[1].data());
+            desc->connect_port(slot.handle, PORT_OUT_R, buffers[2].data());
+            continue;
+        }
+        if (!slot.handle) continue;
+        switch (action) {
+        case 1:
+            slot.controls[fdp.ConsumeIntegralInRange<int>(PORT_DRY_DB, PORT_COUNT - 1)] =
+                consume_value(&fdp);
+            break;
+        case 2:
+            desc->run(slot.handle, fdp.ConsumeIntegralInRange<uint32_t>(0, FRAMES));
+            break;
+        case 3:
+            desc->connect_port(slot.handle, fdp.ConsumeIntegralInRange<uint32_t>(0, 2),
+                               buffers[fdp.ConsumeIntegralInRange<int>(0, BUFFERS - 1)].data());
+            break;
+        case 4:
+            desc->deactivate(slot.handle);
+            desc->activate(slot.handle);
+            break;
+        case 5:
+            desc->cleanup(slot.handle);
+            slot.handle = nullptr;
+            break;
+        case 6:
+            slot.controls[PORT_MODE_SEL] = static_cast<float>(fdp.ConsumeIntegralInRange<int>(-2, 6));
+            break;
+        default: {
+            std::vector<float>& b = buffers[fdp.ConsumeIntegralInRange<int>(0, BUFFERS - 1)];
+            const size_t at = fdp.ConsumeIntegralInRange<size_t>(0, FRAMES - 1);
+            const size_t count = fdp.ConsumeIntegralInRange<size_t>(1, 64);
+            const float v = consume_value(&fdp);
+            for (size_t i = at; i < at + count && i < FRAMES; ++i) b[i] = v;
+            break;
+        }
+        }
+    }
+    for (Slot& slot : slots)
+        if (slot.handle) desc->cleanup(slot.handle);
+    return 0;
+}

@@ -1,0 +1,249 @@
+// Real-time safety of the shipped library. This program replaces malloc and
+// friends, mutex locks and file operations with versions that count calls
+// made while run executes, then drives the plugin (loaded with dlopen, as a
+// host does) through every mode and every control change.
+#include <gtest/gtest.h>
+#include <lv2/core/lv2.h>
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "plugin/ports.h"
+
+extern "C" {
+void* __libc_malloc(size_t);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+void* __libc_memalign(size_t, size_t);
+void __libc_free(void*);
+}
+
+namespace {
+
+thread_local bool in_run = false;
+std::atomic<int> violations{0};
+std::atomic<const char*> last_violation{nullptr};
+
+void check(const char* what)
+{
+    if (!in_run) return;
+    violations.fetch_add(1, std::memory_order_relaxed);
+    last_violation.store(what, std::memory_order_relaxed);
+}
+
+template <class F>
+F real(const char* name)
+{
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" {
+
+void* malloc(size_t n)
+{
+    check("malloc");
+    return __libc_malloc(n);
+}
+void* calloc(size_t n, size_t size)
+{
+    check("calloc");
+    return __libc_calloc(n, size);
+}
+void* realloc(void* p, size_t n)
+{
+    check("realloc");
+    return __libc_realloc(p, n);
+}
+void* aligned_alloc(size_t alignment, size_t n)
+{
+    check("aligned_alloc");
+    return __libc_memalign(alignment, n);
+}
+int posix_memalign(void** out, size_t alignment, size_t n)
+{
+    check("posix_memalign");
+    *out = __libc_memalign(alignment, n);
+    return *out ? 0 : ENOMEM;
+}
+void free(void* p)
+{
+    check("free");
+    __libc_free(p);
+}
+
+int pthread_mutex_lock(pthread_mutex_t* m)
+{
+    check("pthread_mutex_lock");
+    static auto fn = real<int (*)(pthread_mutex_t*)>("pthread_mutex_lock");
+    return fn(m);
+}
+int pthread_mutex_trylock(pthread_mutex_t* m)
+{
+    check("pthread_mutex_trylock");
+    static auto fn = real<int (*)(pthread_mutex_t*)>("pthread_mutex_trylock");
+    return fn(m);
+}
+
+int open(const char* path, int flags, ...)
+{
+    check("open");
+    mode_t mode = 0;
+    if (flags & O_CREAT) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, int));
+        va_end(args);
+    }
+    static auto fn = real<int (*)(const char*, int, ...)>("open");
+    return fn(path, flags, mode);
+}
+int open64(const char* path, int flags, ...)
+{
+    check("open64");
+    mode_t mode = 0;
+    if (flags & O_CREAT) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, int));
+        va_end(args);
+    }
+    static auto fn = real<int (*)(const char*, int, ...)>("open64");
+    return fn(path, flags, mode);
+}
+FILE* fopen(const char* path, const char* mode)
+{
+    check("fopen");
+    static auto fn = real<FILE* (*)(const char*, const char*)>("fopen");
+    return fn(path, mode);
+}
+FILE* fdopen(int fd, const char* mode)
+{
+    check("fdopen");
+    static auto fn = real<FILE* (*)(int, const char*)>("fdopen");
+    return fn(fd, mode);
+}
+ssize_t write(int fd, const void* buf, size_t n)
+{
+    check("write");
+    static auto fn = real<ssize_t (*)(int, const void*, size_t)>("write");
+    return fn(fd, buf, n);
+}
+ssize_t read(int fd, void* buf, size_t n)
+{
+    check("read");
+    static auto fn = real<ssize_t (*)(int, void*, size_t)>("read");
+    return fn(fd, buf, n);
+}
+int close(int fd)
+{
+    check("close");
+    static auto fn = real<int (*)(int)>("close");
+    return fn(fd);
+}
+
+}  // extern "C"
+
+namespace {
+
+struct Plugin {
+    void* library = dlopen(PLUGIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    const LV2_Descriptor* desc = nullptr;
+    Plugin()
+    {
+        if (!library) return;
+        auto entry = reinterpret_cast<const LV2_Descriptor* (*)(uint32_t)>(
+            dlsym(library, "lv2_descriptor"));
+        if (entry) desc = entry(0);
+    }
+    ~Plugin()
+    {
+        if (library) dlclose(library);
+    }
+};
+
+// Values inside the declared ranges, two per control, so every one can move.
+const float CONTROL_VALUES[PORT_COUNT][2] = {
+    {0, 0},          {0, 0},         {0, 0},        {0, -12},     {-18, -6},
+    {0, 3},          {2500, 9000},   {8, 3},        {45, 120},    {80, -40},
+    {25, 70},        {0, 60},        {60, 0},       {1, 1},       {4, 80},
+    {0, 12},         {0, -7},        {0, 5},        {0, -12},     {0, 60},
+    {20, -80},       {120, 450},     {20, 2},       {40, 500},    {120, 20},
+    {9000, 19000},   {4000, 300},
+};
+
+void rt_run(const LV2_Descriptor* desc, LV2_Handle h, uint32_t n)
+{
+    in_run = true;
+    desc->run(h, n);
+    in_run = false;
+}
+
+}  // namespace
+
+TEST(RtSafety, TheDetectorSeesCallsFromTheLoadedLibrary)
+{
+    Plugin plugin;
+    ASSERT_NE(plugin.desc, nullptr) << dlerror();
+    violations = 0;
+    in_run = true;  // instantiate allocates: it must be seen
+    LV2_Handle h = plugin.desc->instantiate(plugin.desc, 48000.0, "", nullptr);
+    in_run = false;
+    EXPECT_GT(violations.load(), 0);
+    plugin.desc->cleanup(h);
+}
+
+TEST(RtSafety, RunNeverAllocatesLocksOrTouchesFiles)
+{
+    Plugin plugin;
+    ASSERT_NE(plugin.desc, nullptr) << dlerror();
+    const LV2_Descriptor* desc = plugin.desc;
+    LV2_Handle h = desc->instantiate(desc, 48000.0, "", nullptr);
+    ASSERT_NE(h, nullptr);
+    float controls[PORT_COUNT];
+    std::vector<float> in(4096), l(4096), r(4096);
+    for (uint32_t p = 0; p < PORT_COUNT; ++p) {
+        controls[p] = CONTROL_VALUES[p][0];
+        desc->connect_port(h, p, &controls[p]);
+    }
+    desc->connect_port(h, PORT_IN, in.data());
+    desc->connect_port(h, PORT_OUT_L, l.data());
+    desc->connect_port(h, PORT_OUT_R, r.data());
+    desc->activate(h);
+    for (size_t i = 0; i < in.size(); ++i) in[i] = (i % 97) < 3 ? 0.5f : 0.0f;
+
+    violations = 0;
+    const uint32_t counts[] = {0, 1, 15, 16, 17, 256, 4096};
+    for (int mode = -1; mode <= 5; ++mode) {
+        controls[PORT_MODE_SEL] = static_cast<float>(mode);
+        for (uint32_t n : counts) rt_run(desc, h, n);
+        for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p) {
+            if (p == PORT_MODE_SEL) continue;
+            controls[p] = CONTROL_VALUES[p][1];
+            rt_run(desc, h, 256);
+            controls[p] = CONTROL_VALUES[p][0];
+            rt_run(desc, h, 64);
+        }
+        // Every expensive update at once, and the ramps moving.
+        controls[PORT_SIZE_MIN] = 2.0f;
+        controls[PORT_SIZE_MAX] = 180.0f;
+        controls[PORT_JITTER] = 90.0f;
+        controls[PORT_SHAPE] = -80.0f;
+        controls[PORT_DECAY_MS] = 200000.0f;
+        for (int b = 0; b < 200; ++b) rt_run(desc, h, 512);
+        for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p) controls[p] = CONTROL_VALUES[p][0];
+        desc->deactivate(h);
+        desc->activate(h);
+    }
+    EXPECT_EQ(violations.load(), 0) << "last: " << (last_violation.load() ? last_violation.load() : "");
+    desc->cleanup(h);
+}
