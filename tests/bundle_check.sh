@@ -3,11 +3,11 @@
 # LV2 schemas (sord_validate against the LV2 specification bundles that
 # lv2-dev installs) and the library's exported symbols.
 set -euo pipefail
-bundle=$1
+bundle=$(cd "$1" && pwd)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 for ttl in "$bundle"/*.ttl; do
-  sordi "file://$ttl" >/dev/null 2>"$bundle/.sordi.err" || { cat "$bundle/.sordi.err" >&2; fail "syntax: $ttl"; }
+  sordi "file://$ttl" >/dev/null || fail "syntax: $ttl"
 done
 echo "syntax ok"
 
