@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the built bundle the way hosts read it: Turtle syntax (sordi), the
-# LV2 schemas (sord_validate against the LV2 specification bundles that
+# LV2 schemas (sord_validate against the LV2 schema bundles that
 # lv2-dev installs) and the library's exported symbols.
 set -euo pipefail
 bundle=$(cd "$1" && pwd)

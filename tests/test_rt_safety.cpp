@@ -94,31 +94,29 @@ int pthread_mutex_trylock(pthread_mutex_t* m)
     return fn(m);
 }
 
+// open and open64 take a mode only when they create a file.
+static int forward_open(const char* name, const char* path, int flags, va_list args)
+{
+    check(name);
+    const mode_t mode = (flags & O_CREAT) ? static_cast<mode_t>(va_arg(args, int)) : 0;
+    auto fn = real<int (*)(const char*, int, ...)>(name);
+    return fn(path, flags, mode);
+}
 int open(const char* path, int flags, ...)
 {
-    check("open");
-    mode_t mode = 0;
-    if (flags & O_CREAT) {
-        va_list args;
-        va_start(args, flags);
-        mode = static_cast<mode_t>(va_arg(args, int));
-        va_end(args);
-    }
-    static auto fn = real<int (*)(const char*, int, ...)>("open");
-    return fn(path, flags, mode);
+    va_list args;
+    va_start(args, flags);
+    const int fd = forward_open("open", path, flags, args);
+    va_end(args);
+    return fd;
 }
 int open64(const char* path, int flags, ...)
 {
-    check("open64");
-    mode_t mode = 0;
-    if (flags & O_CREAT) {
-        va_list args;
-        va_start(args, flags);
-        mode = static_cast<mode_t>(va_arg(args, int));
-        va_end(args);
-    }
-    static auto fn = real<int (*)(const char*, int, ...)>("open64");
-    return fn(path, flags, mode);
+    va_list args;
+    va_start(args, flags);
+    const int fd = forward_open("open64", path, flags, args);
+    va_end(args);
+    return fd;
 }
 FILE* fopen(const char* path, const char* mode)
 {
