@@ -1,5 +1,6 @@
 #include "dsp/mod_delay.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -81,8 +82,8 @@ float mod_delay_tick(ModDelayLine* line, float x)
         int64_t d;
         if (line->speed < 1.0f)
             d = to_i64(p - static_cast<float>(line->write_pos));
-        else
-            d = static_cast<int64_t>(line->write_pos) - to_i64(p);
+        else  // the head position bounded so that the difference cannot overflow
+            d = static_cast<int64_t>(line->write_pos) - std::max(to_i64(p), -(INT64_C(1) << 62));
         if (d < 0) d += static_cast<int64_t>(line->size);
         const float limit = static_cast<float>(static_cast<int64_t>(line->guard) + 1) + offset;
         if (limit >= static_cast<float>(d)) {

@@ -174,6 +174,7 @@ TEST(ModDelay, BadSetterValuesStayDefined)
         set_mix(lines.line, v);
         set_feedback(lines.line, v);
         for (ModDelayLine& l : lines.line) set_pitch(&l, v);
+        set_pitch(&lines.line[3], 12.0f);  // a head faster than the write head
         for (ModDelayLine& l : lines.line) {
             EXPECT_GE(l.size, 1u);
             EXPECT_LE(l.size, 32000u);
