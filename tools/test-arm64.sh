@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 tools/install-deps.sh cmake make file crossbuild-essential-arm64 qemu-user googletest lv2-dev
 
-build=${BUILD_DIR:-build-arm64}
+build=build-arm64
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
   -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_HOST_TESTS=OFF -DBRUMMKISTE_BENCH=OFF \
   -DBRUMMKISTE_GTEST_FROM_SOURCE=ON >/dev/null

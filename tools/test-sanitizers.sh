@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh cmake make pkg-config clang libclang-rt-14-dev lv2-dev liblilv-dev sordi \
   libgtest-dev
 
-build=${BUILD_DIR:-build-asan}
+build=build-asan
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBRUMMKISTE_SANITIZE=ON -DBRUMMKISTE_FUZZ=ON -DBRUMMKISTE_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
