@@ -1,10 +1,5 @@
 #include "control/ramps.h"
 
-#include <cmath>
-
-#include "dsp/tank.h"
-#include "plugin/instance.h"
-
 void ramps_setup(GainRamp ramps[RAMP_COUNT])
 {
     ramps[RAMP_DRY] = GainRamp{1, 0, 0.0f, 0.0f, 0.37333333f};
@@ -29,20 +24,21 @@ bool ramp_advance(GainRamp* ramp)
     return true;
 }
 
-float db_to_gain(float db)
+static void apply_ramp(const GainRamp ramps[RAMP_COUNT], RampIndex r, DspState* dsp)
 {
-    return static_cast<float>(std::pow(10.0, static_cast<double>(db * 0.05f)));
+    PORT_TABLE[ramp_port(r)].apply(dsp, ramps[r].current);
 }
 
-void advance_ramps(PluginInstance* self)
+void advance_ramps(GainRamp ramps[RAMP_COUNT], DspState* dsp)
 {
-    DspState* dsp = self->dsp;
-    GainRamp* ramps = self->ramps;
-    if (ramp_advance(&ramps[RAMP_DRY])) dsp->dry_gain = db_to_gain(ramps[RAMP_DRY].current);
-    if (ramp_advance(&ramps[RAMP_WET_A])) dsp->wet_gain_a = db_to_gain(ramps[RAMP_WET_A].current);
-    if (ramp_advance(&ramps[RAMP_WET_B])) dsp->wet_gain_b = db_to_gain(ramps[RAMP_WET_B].current);
-    if (ramp_advance(&ramps[RAMP_DECAY])) {
-        dsp->decay_time = ramps[RAMP_DECAY].current;
-        apply_decay(dsp->tanks, dsp->decay_time);
+    for (int r = 0; r < RAMP_COUNT; ++r)
+        if (ramp_advance(&ramps[r])) apply_ramp(ramps, static_cast<RampIndex>(r), dsp);
+}
+
+void start_ramps(GainRamp ramps[RAMP_COUNT], DspState* dsp)
+{
+    for (int r = 0; r < RAMP_COUNT; ++r) {
+        ramps[r].current = ramps[r].target;
+        apply_ramp(ramps, static_cast<RampIndex>(r), dsp);
     }
 }

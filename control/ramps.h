@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "control/control_table.h"
+
 typedef struct {
     uint64_t period;   // blocks from one step to the next
     uint64_t counter;
@@ -12,17 +14,16 @@ typedef struct {
     float step;
 } GainRamp;
 
-typedef enum { RAMP_DRY, RAMP_WET_A, RAMP_WET_B, RAMP_DECAY, RAMP_COUNT } RampIndex;
-
-struct PluginInstance;
-
+// Creation values: targets and starting points, steps per block.
 void ramps_setup(GainRamp ramps[RAMP_COUNT]);
 
 // One block's step of a ramp; true when `current` changed.
 bool ramp_advance(GainRamp* ramp);
 
-// Linear gain of a level in dB: 10^(dB * 0.05), the power in double precision.
-float db_to_gain(float db);
+// Advance the four ramps in order and hand each value that moved to its
+// control's setter.
+void advance_ramps(GainRamp ramps[RAMP_COUNT], DspState* dsp);
 
-// Advance the four ramps in order and apply the ones that moved.
-void advance_ramps(PluginInstance* self);
+// Start-up: every ramp jumps to its target and its setter is applied, so the
+// first block already plays the levels and decay time the controls ask for.
+void start_ramps(GainRamp ramps[RAMP_COUNT], DspState* dsp);

@@ -1,15 +1,26 @@
-// Control port scan: at the start of every run call, each control whose value
-// changed since the last call is stored and applied, in a fixed order.
+// The control side of one instance: the last value seen on each control, the
+// gain ramps, and the run of one period (scan, start-up, blocks).
 #pragma once
 
-struct PluginInstance;
+#include <cstdint>
 
-void scan_controls(PluginInstance* self);
+#include "control/ramps.h"
 
-// Safety bounds applied to a control value before its action.
 typedef struct {
-    float low;
-    float high;
-} ControlBounds;
+    GainRamp ramps[RAMP_COUNT];    // dry_db, wet_a_db, wet_b_db, decay_ms
+    float last_value[PORT_COUNT];  // non-ramped controls; NaN = not seen yet
+    bool started;                  // the first run has done the start-up
+} ControlState;
 
-float bounded(float v, ControlBounds b);
+// Creation values; also the reset that activate performs.
+void controls_reset(ControlState* controls);
+
+// Each control whose value changed since the last call is stored and applied,
+// in scan order. `ports` are the host's buffers, indexed by PortIndex; a null
+// control port counts as unchanged.
+void scan_controls(ControlState* controls, DspState* dsp, float* const ports[PORT_COUNT]);
+
+// One host period of n samples: the control scan, the start-up on the first
+// call, then blocks of 16 samples (the last one possibly shorter), each with
+// its ramp step before the signal path.
+void run_period(ControlState* controls, DspState* dsp, float* const ports[PORT_COUNT], uint32_t n);

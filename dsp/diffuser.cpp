@@ -12,6 +12,8 @@ void diffuser_setup(AllpassDiffuser* d, float time_ms)
     d->use_gain = false;
     d->index = 0;
     std::memset(d->buffer, 0, sizeof d->buffer);
+    // The diffuser lengths are those of 48000 Hz at every host rate: they set
+    // the texture of the smear, not a musical time.
     d->sample_rate = 48000.0f;
     d->time_ms = time_ms;
     d->damping = 0.1231447f;
@@ -20,6 +22,12 @@ void diffuser_setup(AllpassDiffuser* d, float time_ms)
     if (length < 5) length = 5;
     if (length > DIFFUSER_MAX_LENGTH) length = DIFFUSER_MAX_LENGTH;
     d->length = length;
+}
+
+void diffuser_clear(AllpassDiffuser* d)
+{
+    std::memset(d->buffer, 0, sizeof d->buffer);
+    d->damping_state = 0.0f;
 }
 
 void diffuser_process(AllpassDiffuser* d, const float* in, float* out, uint64_t n)

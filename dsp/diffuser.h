@@ -27,6 +27,8 @@ typedef struct {
 } DiffusionStage;
 
 void diffuser_setup(AllpassDiffuser* d, float time_ms);
+// Silence the buffer and the damping state; length and position stay.
+void diffuser_clear(AllpassDiffuser* d);
 
 // n samples from in to out; in and out may be the same buffer.
 void diffuser_process(AllpassDiffuser* d, const float* in, float* out, uint64_t n);

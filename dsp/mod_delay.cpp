@@ -21,14 +21,39 @@ void mod_delay_setup(ModDelayLine* line)
     line->fade_in_gain = 0.0f;
     line->fade_out_gain = 0.0f;
     line->lfo_depth = 10.0f;
-    line->lfo_increment = 2.0833333e-05f;
+    line->lfo_increment = LFO_INCREMENT_48K;
     line->lfo_phase = 0.0f;
     line->mod_offset = 0.1f;
     line->fade_length = 128;
     line->fade_countdown = 0;
     line->fade_step = 0.0078125f;
     line->mix = 0.15f;
-    for (float& w : line->filter_history) w = 0.0f;
+    delay_lowpass_reset(&line->filter_history);
+}
+
+void mod_delay_clear(ModDelayLine* line)
+{
+    std::memset(line->buffer, 0, sizeof line->buffer);
+    delay_lowpass_reset(&line->filter_history);
+}
+
+// Step 1, modulation: a triangle between 0 and half the depth, one cycle per
+// 1/lfo_increment samples.
+static float modulation_step(ModDelayLine* line)
+{
+    line->lfo_phase = line->lfo_phase + line->lfo_increment;
+    float offset;
+    if (line->lfo_phase >= 1.0f) {
+        line->lfo_phase = 0.0f;
+        offset = 0.0f;
+    } else if (line->lfo_phase < 0.5f) {
+        offset = line->lfo_phase * line->lfo_depth;
+    } else {
+        offset = static_cast<float>((1.0 - static_cast<double>(line->lfo_phase)) *
+                                    static_cast<double>(line->lfo_depth));
+    }
+    line->mod_offset = offset;
+    return offset;
 }
 
 // Linear interpolation at position p on the circle; a position below 0 reads
@@ -55,81 +80,77 @@ static float advance(float pos, float speed, uint64_t size)
     return pos;
 }
 
+// Distance from the read position p to the write head, in samples, in the
+// direction the read head closes in on it.
+static int64_t head_distance(const ModDelayLine* line, float p)
+{
+    int64_t d;
+    if (line->speed < 1.0f)
+        d = to_i64(p - static_cast<float>(line->write_pos));
+    else  // the head position bounded so that the difference cannot overflow
+        d = static_cast<int64_t>(line->write_pos) - std::max(to_i64(p), -(INT64_C(1) << 62));
+    if (d < 0) d += static_cast<int64_t>(line->size);
+    return d;
+}
+
+// Too close to the write head: the main head jumps half a circle away from
+// it and the old position becomes the fading head.
+static void start_crossfade(ModDelayLine* line)
+{
+    const float fsize = static_cast<float>(line->size);
+    line->fade_pos = line->read_pos;
+    line->fade_countdown = line->fade_length;
+    line->fade_in_gain = 0.0f;
+    line->fade_out_gain = 1.0f;
+    float jump = static_cast<float>(line->write_pos) + fsize * 0.5f;
+    if (jump >= fsize) jump = jump - fsize;
+    line->read_pos = jump;
+    line->fading = true;
+}
+
+// One crossfade sample: s from the main head, the fading head read at its
+// own position; both heads move on. The gains stay within 0 ... 1 even when
+// the crossfade length changes during the fade.
+static float crossfade_step(ModDelayLine* line, float s, float offset)
+{
+    const float sb = read_at(line, line->fade_pos + offset);
+    const float u = line->fade_in_gain * s + line->fade_out_gain * sb;
+    line->fade_in_gain = line->fade_in_gain + line->fade_step;
+    line->fade_out_gain = line->fade_out_gain - line->fade_step;
+    if (line->fade_in_gain > 1.0f) line->fade_in_gain = 1.0f;
+    if (line->fade_out_gain < 0.0f) line->fade_out_gain = 0.0f;
+    line->fade_pos = advance(line->fade_pos, line->speed, line->size);
+    line->fade_countdown = line->fade_countdown - 1;
+    if (line->fade_countdown == 0) line->fading = false;
+    return u;
+}
+
 float mod_delay_tick(ModDelayLine* line, float x)
 {
-    // 1. Triangle modulation between 0 and half the depth.
-    line->lfo_phase = line->lfo_phase + line->lfo_increment;
-    float offset;
-    if (line->lfo_phase >= 1.0f) {
-        line->lfo_phase = 0.0f;
-        offset = 0.0f;
-    } else if (line->lfo_phase < 0.5f) {
-        offset = line->lfo_phase * line->lfo_depth;
-    } else {
-        offset = static_cast<float>((1.0 - static_cast<double>(line->lfo_phase)) *
-                                    static_cast<double>(line->lfo_depth));
-    }
-    line->mod_offset = offset;
+    const float offset = modulation_step(line);
 
-    // 2. Main read.
+    // Interpolated read at the modulated main head.
     const float p = line->read_pos + offset;
     const float s = read_at(line, p);
-    const float fsize = static_cast<float>(line->size);
 
-    float u;
+    // Head jump and crossfade. No distance test is made while fading.
+    float u = s;
     if (!line->fading) {
-        // 3. Distance to the write head; jump half a circle away when too close.
-        int64_t d;
-        if (line->speed < 1.0f)
-            d = to_i64(p - static_cast<float>(line->write_pos));
-        else  // the head position bounded so that the difference cannot overflow
-            d = static_cast<int64_t>(line->write_pos) - std::max(to_i64(p), -(INT64_C(1) << 62));
-        if (d < 0) d += static_cast<int64_t>(line->size);
         const float limit = static_cast<float>(static_cast<int64_t>(line->guard) + 1) + offset;
-        if (limit >= static_cast<float>(d)) {
-            line->fade_pos = line->read_pos;
-            line->fade_countdown = line->fade_length;
-            line->fade_in_gain = 0.0f;
-            line->fade_out_gain = 1.0f;
-            float jump = static_cast<float>(line->write_pos) + fsize * 0.5f;
-            if (jump >= fsize) jump = jump - fsize;
-            line->read_pos = jump;
-            line->fading = true;
-        }
-        line->read_pos = advance(line->read_pos, line->speed, line->size);
-        u = s;
+        if (limit >= static_cast<float>(head_distance(line, p))) start_crossfade(line);
     } else {
-        // 4. Crossfade from the old head to the new one. The gains stay within
-        // 0 ... 1 even when the crossfade length changes during the fade.
-        const float sb = read_at(line, line->fade_pos + offset);
-        u = line->fade_in_gain * s + line->fade_out_gain * sb;
-        line->fade_in_gain = line->fade_in_gain + line->fade_step;
-        line->fade_out_gain = line->fade_out_gain - line->fade_step;
-        if (line->fade_in_gain > 1.0f) line->fade_in_gain = 1.0f;
-        if (line->fade_out_gain < 0.0f) line->fade_out_gain = 0.0f;
-        line->fade_pos = advance(line->fade_pos, line->speed, line->size);
-        line->fade_countdown = line->fade_countdown - 1;
-        if (line->fade_countdown == 0) line->fading = false;
-        line->read_pos = advance(line->read_pos, line->speed, line->size);
+        u = crossfade_step(line, s, offset);
     }
+    line->read_pos = advance(line->read_pos, line->speed, line->size);
 
-    // 5. Fixed fourth-order lowpass.
-    float* h = line->filter_history;
-    const float w = (((0.17293644f * u - 0.49543488f * h[0]) - 0.92745388f * h[1]) -
-                     0.01951078f * h[2]) - 0.32458356f * h[3];
-    const float y = ((w + 4.0f * (h[0] + h[2])) + 6.0f * h[1]) + h[3];
-    h[4] = h[3];
-    h[3] = h[2];
-    h[2] = h[1];
-    h[1] = h[0];
-    h[0] = w;
+    const float y = delay_lowpass_step(&line->filter_history, u);
 
-    // 6. Write with feedback.
+    // Feedback write.
     line->buffer[line->write_pos] = x + line->feedback * y;
     line->write_pos = line->write_pos + 1;
     if (line->write_pos >= line->size) line->write_pos = 0;
 
-    // 7. Blend of input and filtered read signal.
+    // Blend of input and filtered read signal, in double precision.
     const double mix = static_cast<double>(line->mix);
     return static_cast<float>((1.0 - mix) * static_cast<double>(x) +
                               static_cast<double>(line->mix * y));
@@ -145,6 +166,8 @@ static void update_guard(ModDelayLine* line)
 void set_delay_time(ModDelayLine lines[MOD_DELAY_COUNT], float ms, float sample_rate)
 {
     const float samples = (ms * sample_rate) * 0.001f;
+    // Sizes spread 0.9, 0.954, 1.01124, 1.0719144 times the time; each factor
+    // from the last in double precision.
     float factor = 0.9f;
     for (int k = 0; k < MOD_DELAY_COUNT; ++k) {
         ModDelayLine* line = &lines[k];
@@ -170,7 +193,7 @@ void set_crossfade(ModDelayLine lines[MOD_DELAY_COUNT], float ms, float sample_r
 
 void set_pitch(ModDelayLine* line, float semitones)
 {
-    const float ratio = powf(1.0594631f, semitones);
+    const float ratio = powf(SEMITONE_RATIO, semitones);
     if (ratio == 0.0f) return;
     line->speed = ratio;
     update_guard(line);
@@ -178,22 +201,23 @@ void set_pitch(ModDelayLine* line, float semitones)
 
 void set_modulation(ModDelayLine lines[MOD_DELAY_COUNT], float amount)
 {
+    // Rates 0.5, 0.6, 0.72, 0.864 cycles per 48000 samples at every host rate.
     float rate = 0.5f;
     for (int k = 0; k < MOD_DELAY_COUNT; ++k) {
-        lines[k].lfo_depth = amount * 1.6999999f;
-        lines[k].lfo_increment = rate * 2.0833333e-05f;
+        lines[k].lfo_depth = amount * DEPTH_SAMPLES_PER_UNIT;
+        lines[k].lfo_increment = rate * LFO_INCREMENT_48K;
         rate = rate * 1.2f;
     }
 }
 
 void set_mix(ModDelayLine lines[MOD_DELAY_COUNT], float percent)
 {
-    for (int k = 0; k < MOD_DELAY_COUNT; ++k) lines[k].mix = percent * 0.00990099f;
+    for (int k = 0; k < MOD_DELAY_COUNT; ++k) lines[k].mix = percent * MIX_PER_PERCENT;
 }
 
 void set_feedback(ModDelayLine lines[MOD_DELAY_COUNT], float percent)
 {
-    for (int k = 0; k < MOD_DELAY_COUNT; ++k) lines[k].feedback = percent * 0.0075001875f;
+    for (int k = 0; k < MOD_DELAY_COUNT; ++k) lines[k].feedback = percent * FEEDBACK_PER_PERCENT;
 }
 
 void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k)

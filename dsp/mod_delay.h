@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "dsp/delay_lowpass.h"
+
 enum { MOD_DELAY_COUNT = 4, MOD_DELAY_BUFFER = 32006, MOD_DELAY_MAX_SIZE = 32000,
        MOD_DELAY_MAX_FADE = 32000 };
 
@@ -31,10 +33,20 @@ typedef struct {
     uint64_t fade_countdown;
     float fade_step;
     float mix;
-    float filter_history[5]; // w1 (newest) ... w5
+    DelayLowpass filter_history;
 } ModDelayLine;
 
+// Setting scales: control units to line fields.
+static const float FEEDBACK_PER_PERCENT = 0.0075001875f;
+static const float MIX_PER_PERCENT = 0.00990099f;
+static const float DEPTH_SAMPLES_PER_UNIT = 1.6999999f;
+// 1/48000: one modulation cycle per 48000 samples at rate 1, at every host rate.
+static const float LFO_INCREMENT_48K = 2.0833333e-05f;
+static const float SEMITONE_RATIO = 1.0594631f;
+
 void mod_delay_setup(ModDelayLine* line);
+// Silence the buffer and the lowpass; heads, settings and the crossfade stay.
+void mod_delay_clear(ModDelayLine* line);
 
 // One sample in, one sample out.
 float mod_delay_tick(ModDelayLine* line, float x);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "dsp/lengths.h"
+#include "dsp/one_pole.h"
 #include "dsp/random.h"
 
 enum { TANK_COUNT = 4, TANK_LINES = 8, TANK_LINE_BUFFER = 32006, TANK_MAX_LENGTH = 32000,
@@ -24,11 +25,6 @@ typedef struct {
     LengthPlan plan;
     float buffer[EARLY_LINE_BUFFER];
 } EarlyLine;
-
-typedef struct {
-    float coefficient;
-    float state;
-} OnePole;
 
 typedef struct {
     float sample_rate;
@@ -52,6 +48,17 @@ typedef struct {
     bool highpass_on[TANK_LINES];
 } FdnTank;
 
+// A decay time above this freezes the tanks: every line keeps its full gain.
+static const float FREEZE_THRESHOLD_MS = 170000.0f;
+// A line's filter is on while its cutoff is in these ranges.
+static const float HIGHPASS_ON_FROM_HZ = 21.0f;
+static const float LOWPASS_ON_UP_TO_HZ = 17950.0f;
+// 2^-32: turns a random number of 0 ... 2^31 - 1 into a share of up to 1/2.
+static const float JITTER_SCALE = 2.3283064e-10f;
+// -2*pi/48000 (bits B909421F): the filter coefficients are those of 48000 Hz
+// at every host rate, so a cutoff sounds at its value only there.
+static const float FILTER_RADIANS_PER_HZ_48K = -0.0001308997f;
+
 typedef enum { FILTER_BANK_HIGHPASS, FILTER_BANK_LOWPASS } FilterBank;
 
 // Which grouping of the products a computation of a line uses.
@@ -60,6 +67,9 @@ typedef enum { LINE_PASS_FIRST, LINE_PASS_SECOND } LinePass;
 // ---- setup (tank_setup.cpp) ----
 void tank_setup(FdnTank* tank, float sample_rate);
 void early_line_setup(EarlyLine* line);
+// Silence the line buffers, line outputs and filter states; lengths,
+// positions, gains and coefficients stay.
+void tank_clear(FdnTank* tank);
 
 // Length, plan and gain of line k from the tank's own fields.
 void compute_line(FdnTank* tank, int k, LinePass pass, Rng* rng);

@@ -61,17 +61,8 @@ void tank_step(FdnTank* tank, float x)
             line->write_pos = 0;
             if (line->plan.next_length != 0) tank_line_change_length(line);
         }
-        if (tank->highpass_on[k]) {
-            OnePole* hp = &tank->highpass[k];
-            const float w = hp->coefficient * (hp->state - u);
-            hp->state = u + w;
-            u = -w;
-        }
-        if (tank->lowpass_on[k]) {
-            OnePole* lp = &tank->lowpass[k];
-            lp->state = std::fma(lp->coefficient, lp->state - u, u);
-            u = lp->state;
-        }
+        if (tank->highpass_on[k]) u = one_pole_highpass(&tank->highpass[k], u);
+        if (tank->lowpass_on[k]) u = one_pole_lowpass(&tank->lowpass[k], u);
         tank->line_out[k] = u;
     }
 }

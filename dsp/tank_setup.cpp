@@ -49,6 +49,17 @@ void tank_setup(FdnTank* tank, float sample_rate)
     }
 }
 
+void tank_clear(FdnTank* tank)
+{
+    for (int k = 0; k < TANK_LINES; ++k) {
+        std::memset(tank->lines[k].buffer, 0, sizeof tank->lines[k].buffer);
+        tank->line_out[k] = 0.0f;
+        tank->mixed[k] = 0.0f;
+        tank->lowpass[k].state = 0.0f;
+        tank->highpass[k].state = 0.0f;
+    }
+}
+
 // Feedback gain for a line of n samples: -60 dB after decay_ms. A decay time
 // that is not above 0 gives no feedback at all.
 static float decay_gain(const FdnTank* tank, uint64_t n, float samples_per_decay)
@@ -65,8 +76,10 @@ void compute_line(FdnTank* tank, int k, LinePass pass, Rng* rng)
     float s = std::fma(c, tank->size_max - tank->size_min, tank->size_min);
     if (tank->jitter != 0.0f) {
         const float r = static_cast<float>(rng_next(rng));
-        s = std::fma(r * s, tank->jitter * 2.3283064e-10f, s);
+        s = std::fma(r * s, tank->jitter * JITTER_SCALE, s);
     }
+    // The two passes of setup_tank_lines group the same products differently;
+    // the roundings differ, and the lengths in force come from the second.
     const float samples = pass == LINE_PASS_FIRST ? (tank->sample_rate * SECONDS_PER_METRE) * s
                                                   : (s * tank->sample_rate) * SECONDS_PER_METRE;
     const uint64_t n = next_prime_length(samples);
@@ -75,6 +88,8 @@ void compute_line(FdnTank* tank, int k, LinePass pass, Rng* rng)
     const float per_decay = pass == LINE_PASS_FIRST
                                 ? (tank->sample_rate * tank->decay_time) * 0.001f
                                 : (tank->decay_time * 0.001f) * tank->sample_rate;
+    // The gain follows the unclamped length n, not the (at most 32000
+    // samples) length the line actually reaches.
     tank->line_gain[k] = decay_gain(tank, n, per_decay);
 }
 
@@ -94,7 +109,7 @@ void apply_decay(FdnTank tanks[TANK_COUNT], float decay_ms)
     for (int t = 0; t < TANK_COUNT; ++t) {
         FdnTank* tank = &tanks[t];
         tank->decay_time = decay_ms;
-        if (decay_ms > 170000.0f) {
+        if (decay_ms > FREEZE_THRESHOLD_MS) {
             for (float& g : tank->line_gain) g = tank->gain_scale;
             continue;
         }
@@ -109,6 +124,8 @@ void apply_decay(FdnTank tanks[TANK_COUNT], float decay_ms)
     }
 }
 
+// The early lines follow the room sizes like the tank lines, though no mode
+// plays them.
 void plan_early_lines(EarlyLine lines[2], float sample_rate, float size_min, float size_max)
 {
     plan_length_change(&lines[0].plan,
@@ -121,8 +138,6 @@ void plan_early_lines(EarlyLine lines[2], float sample_rate, float size_min, flo
 
 void update_filter_bank(FdnTank tanks[TANK_COUNT], FilterBank bank)
 {
-    // -2*pi/48000: the coefficients assume 48000 Hz at every host rate.
-    const float radians_per_hz = -0.0001308997f;
     for (int t = 0; t < TANK_COUNT; ++t) {
         FdnTank* tank = &tanks[t];
         const bool low = bank == FILTER_BANK_LOWPASS;
@@ -130,12 +145,12 @@ void update_filter_bank(FdnTank tanks[TANK_COUNT], FilterBank bank)
         const float hi = low ? tank->lp_high : tank->hp_high;
         for (int k = 0; k < TANK_LINES; ++k) {
             const float f = std::fma(hi - lo, static_cast<float>(k) * 0.125f, lo);
-            const float coefficient = expf(f * radians_per_hz);
+            const float coefficient = expf(f * FILTER_RADIANS_PER_HZ_48K);
             if (low) {
-                tank->lowpass_on[k] = f <= 17950.0f;
+                tank->lowpass_on[k] = f <= LOWPASS_ON_UP_TO_HZ;
                 tank->lowpass[k].coefficient = coefficient;
             } else {
-                tank->highpass_on[k] = f >= 21.0f;
+                tank->highpass_on[k] = f >= HIGHPASS_ON_FROM_HZ;
                 tank->highpass[k].coefficient = coefficient;
             }
         }

@@ -1,7 +1,6 @@
 #include "plugin/instance.h"
 
 #include <cfloat>
-#include <cmath>
 #include <cstdlib>
 #include <new>
 
@@ -24,10 +23,8 @@ PluginInstance* instance_create(double sample_rate)
 
 void instance_reset(PluginInstance* self)
 {
-    dsp_state_setup(self->dsp, static_cast<float>(self->host_rate));
-    ramps_setup(self->ramps);
-    for (float& v : self->last_value) v = NAN;
-    self->started = false;
+    engine_init(self->dsp, static_cast<float>(self->host_rate));
+    controls_reset(&self->controls);
 }
 
 void instance_destroy(PluginInstance* self)

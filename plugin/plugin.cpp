@@ -1,13 +1,10 @@
 // LV2 entry point: the one descriptor and its lifecycle functions.
 #include <lv2/core/lv2.h>
 
-#include "control/scan.h"
-#include "flow/block_loop.h"
 #include "plugin/debug_log.h"
 #include "plugin/fp_guard.h"
 #include "plugin/instance.h"
 #include "plugin/plugin_uri.h"
-#include "plugin/startup.h"
 
 // Host's non-realtime thread.
 static LV2_Handle instantiate(const LV2_Descriptor*, double sample_rate, const char*,
@@ -37,12 +34,7 @@ static void run(LV2_Handle handle, uint32_t sample_count)
     PluginInstance* self = static_cast<PluginInstance*>(handle);
     FpGuard guard;
     fp_guard_enter(&guard);
-    scan_controls(self);
-    if (!self->started) {
-        take_planned_lengths(self->dsp);
-        self->started = true;
-    }
-    run_blocks(self, sample_count);
+    run_period(&self->controls, self->dsp, self->ports, sample_count);
     fp_guard_leave(&guard);
 }
 

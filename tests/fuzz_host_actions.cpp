@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "plugin/ports.h"
+#include "control/control_table.h"
 
 extern "C" const LV2_Descriptor* lv2_descriptor(uint32_t index);
 
@@ -37,6 +37,17 @@ float consume_value(FuzzedDataProvider* fdp)
         return v;
     }
     return fdp->PickValueInArray(SPECIAL);
+}
+
+// A control value: any bit pattern, a special value, or one of the control's
+// own declared ends, default or safety bounds from the control table.
+float consume_control(FuzzedDataProvider* fdp, int port)
+{
+    if (fdp->ConsumeBool()) return consume_value(fdp);
+    const PortInfo& info = PORT_TABLE[port];
+    const float own[] = {info.minimum, info.default_value, info.maximum, info.bound_low,
+                         info.bound_high};
+    return fdp->PickValueInArray(own);
 }
 
 }  // namespace
@@ -67,9 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!slot.handle) continue;
         switch (action) {
         case 1:
-            slot.controls[fdp.ConsumeIntegralInRange<int>(PORT_DRY_DB, PORT_COUNT - 1)] =
-                consume_value(&fdp);
+        {
+            const int port = fdp.ConsumeIntegralInRange<int>(PORT_DRY_DB, PORT_COUNT - 1);
+            slot.controls[port] = consume_control(&fdp, port);
             break;
+        }
         case 2:
             desc->run(slot.handle, fdp.ConsumeIntegralInRange<uint32_t>(0, FRAMES));
             break;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "plugin/instance.h"
-#include "plugin/ports.h"
+#include "control/control_table.h"
 
 extern "C" const LV2_Descriptor* lv2_descriptor(uint32_t index);
 

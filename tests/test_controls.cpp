@@ -114,10 +114,11 @@ TEST(Scan, SafetyBoundsApplyBeforeTheAction)
     DspState* dsp = host.dsp();
     EXPECT_EQ(dsp->delay_lines[1].speed, powf(1.0594631f, 48.0f));
     EXPECT_EQ(dsp->delay_lines[0].lfo_depth, 100.0f * 1.6999999f);
-    EXPECT_EQ(dsp->delay_lines[0].feedback, -100.0f * 0.0075001875f);
+    EXPECT_EQ(dsp->delay_lines[0].feedback,
+              PORT_TABLE[PORT_DELAY_FEEDBACK].bound_low * FEEDBACK_PER_PERCENT);
     EXPECT_EQ(dsp->delay_lines[0].mix, 200.0f * 0.00990099f);
     EXPECT_EQ(dsp->tanks[0].lp_low, 0.0f);
-    EXPECT_EQ(host.instance()->ramps[RAMP_WET_A].target, 40.0f);
+    EXPECT_EQ(host.instance()->controls.ramps[RAMP_WET_A].target, 40.0f);
 }
 
 TEST(Scan, JitterAndShapeAreRepeatable)
@@ -182,7 +183,7 @@ TEST(Ramps, LevelsMoveBlockByBlock)
     const float expected[] = {-0.37333333f, -0.74666667f, -1.0f};
     for (float e : expected) {
         host.run(16);
-        EXPECT_FLOAT_EQ(host.instance()->ramps[RAMP_DRY].current, e);
+        EXPECT_FLOAT_EQ(host.instance()->controls.ramps[RAMP_DRY].current, e);
     }
     EXPECT_EQ(host.dsp()->dry_gain, static_cast<float>(std::pow(10.0, double(-1.0f * 0.05f))));
 }
@@ -195,14 +196,15 @@ static void run_blocks(Host* host, int blocks)
 TEST(Ramps, DecayGlidesAndFreezes)
 {
     Host host;
+    host.run(16);  // starts at the port's 10000
     host.controls[PORT_DECAY_MS] = 3000.0f;
     run_blocks(&host, 116);
-    EXPECT_EQ(host.dsp()->decay_time, 3039.0f);
+    EXPECT_EQ(host.dsp()->decay_time, 3040.0f);
     host.run(16);
     EXPECT_EQ(host.dsp()->decay_time, 3000.0f);
 
     Host up;
-    up.run(16);  // 9999 -> 10000
+    up.run(16);
     up.controls[PORT_DECAY_MS] = 200000.0f;
     run_blocks(&up, 2666);
     EXPECT_LT(up.dsp()->tanks[0].line_gain[0], up.dsp()->tanks[0].gain_scale);
@@ -221,4 +223,61 @@ TEST(Ramps, NegativeDecayGivesNoFeedback)
     run_blocks(&host, 200);
     for (const FdnTank& tank : host.dsp()->tanks)
         for (float g : tank.line_gain) EXPECT_EQ(g, 0.0f);
+}
+
+// A feedback beyond the stable range (hosts that do not clamp, scripts) is
+// held at the bound: the echoes of a 2 ms line decay instead of growing to
+// infinity, and 100 % plays exactly as 94 %.
+TEST(Scan, DelayFeedbackIsHeldAtTheStableBound)
+{
+    auto render = [](float feedback) {
+        Host host(48000.0, 1024);
+        host.controls[PORT_MODE_SEL] = 0.0f;
+        host.controls[PORT_DELAY_FEEDBACK] = feedback;
+        host.controls[PORT_MOD_DEPTH] = 0.0f;
+        for (int k = 0; k < 4; ++k) host.controls[PORT_PITCH_0 + k] = 0.0f;
+        host.controls[PORT_DELAY_MS] = 2.0f;
+        std::vector<float> l, r;
+        host.render(impulse(48000 * 3), 1024, &l, &r);
+        return l;
+    };
+    const std::vector<float> full = render(100.0f);
+    EXPECT_TRUE(same_bits(full, render(94.0f)));
+    float early = 0.0f, late = 0.0f;
+    for (size_t i = 0; i < full.size(); ++i) {
+        ASSERT_TRUE(std::isfinite(full[i])) << i;
+        float& peak = i < 48000 ? early : late;
+        peak = std::fmax(peak, std::fabs(full[i]));
+    }
+    EXPECT_LT(late, early * 0.5f);
+}
+
+// The first run starts every ramp at its control's value: a render with
+// both levels at -120 dB is silent from its first sample, and the decay time
+// is the control's. Later changes glide as before.
+TEST(Ramps, StartAtTheirTargetsInTheFirstRun)
+{
+    Host host;
+    host.controls[PORT_DRY_DB] = -120.0f;
+    host.controls[PORT_WET_A_DB] = -120.0f;
+    host.controls[PORT_DECAY_MS] = 2500.0f;
+    std::vector<float> l, r;
+    host.render(noise_burst(480, 480), 64, &l, &r);
+    for (size_t i = 0; i < l.size(); ++i) {
+        ASSERT_LE(std::fabs(l[i]), 1e-6f) << i;
+        ASSERT_LE(std::fabs(r[i]), 1e-6f) << i;
+    }
+    EXPECT_EQ(host.dsp()->dry_gain, db_to_gain(-120.0f));
+    EXPECT_EQ(host.dsp()->decay_time, 2500.0f);
+    EXPECT_EQ(host.dsp()->tanks[0].decay_time, 2500.0f);
+
+    host.controls[PORT_DRY_DB] = 0.0f;
+    host.run(16);
+    EXPECT_EQ(host.instance()->controls.ramps[RAMP_DRY].current, -120.0f + 0.37333333f);
+
+    // activate is a new start: the ramps jump again.
+    host.desc->activate(host.handle);
+    host.run(0);
+    EXPECT_EQ(host.dsp()->dry_gain, 1.0f);
+    EXPECT_EQ(host.dsp()->decay_time, 2500.0f);
 }

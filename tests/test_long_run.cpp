@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "plugin/plugin_uri.h"
-#include "plugin/ports.h"
+#include "control/control_table.h"
 
 namespace {
 

@@ -231,3 +231,40 @@ TEST(Modes, ModeFourChainsTheDelayLinesOnTheParallelTankSum)
             << i;
     }
 }
+
+// Should a history ever turn non-finite, the block's reverb is silenced (the
+// dry term still plays), every history is cleared and the tail starts again
+// from silence with the settings, lengths and positions kept.
+TEST(Modes, NonFiniteHistoryIsClearedWithinOneBlock)
+{
+    for (int mode = 0; mode <= 4; ++mode) {
+        Host host;
+        host.controls[PORT_MODE_SEL] = static_cast<float>(mode);
+        std::vector<float> l, r;
+        host.render(noise_burst(4096, 2048), 256, &l, &r);
+        DspState* dsp = host.dsp();
+        const uint64_t length = dsp->tanks[2].lines[3].plan.length;
+        const uint64_t write_pos = dsp->delay_lines[1].write_pos;
+        for (float& x : dsp->tanks[2].lines[3].buffer) x = NAN;
+        for (float& x : dsp->delay_lines[1].buffer) x = NAN;
+
+        std::vector<float> input(16, 0.25f);
+        host.render(input, 16, &l, &r);
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_EQ(l[i], dsp->dry_gain * 0.25f) << "mode " << mode;
+            EXPECT_EQ(r[i], dsp->dry_gain * 0.25f) << "mode " << mode;
+        }
+        EXPECT_EQ(dsp->tanks[2].lines[3].plan.length, length);
+        EXPECT_EQ(dsp->delay_lines[1].write_pos, (write_pos + 16) % dsp->delay_lines[1].size);
+
+        host.render(std::vector<float>(4096, 0.0f), 256, &l, &r);
+        for (size_t i = 0; i < l.size(); ++i) {
+            ASSERT_EQ(l[i], 0.0f) << "mode " << mode << " sample " << i;
+            ASSERT_EQ(r[i], 0.0f) << "mode " << mode << " sample " << i;
+        }
+        host.render(noise_burst(4096, 512), 256, &l, &r);
+        float peak = 0.0f;
+        for (float x : l) peak = std::fmax(peak, std::fabs(x));
+        EXPECT_GT(peak, 0.0f) << "the reverb plays again, mode " << mode;
+    }
+}

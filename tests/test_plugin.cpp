@@ -75,7 +75,8 @@ TEST(Run, ZeroCountAppliesControlsAndWritesNothing)
     host.run(0);
     EXPECT_EQ(host.dsp()->mode, 3);
     EXPECT_EQ(host.out_l[0], 7.0f);
-    EXPECT_EQ(host.instance()->ramps[RAMP_DECAY].current, 9999.0f);  // no block, no step
+    // No block, no ramp step, but the start-up has put every ramp at its target.
+    EXPECT_EQ(host.instance()->controls.ramps[RAMP_DECAY].current, 10000.0f);
 }
 
 TEST(Run, PartialBlocksStepEveryStageExactlyAndCountRamps)
@@ -98,11 +99,10 @@ TEST(Run, PartialBlocksStepEveryStageExactlyAndCountRamps)
     EXPECT_EQ(host.out_l[40], 5.0f);
     EXPECT_EQ(host.out_r[40], 5.0f);
     EXPECT_NE(host.out_l[39], 5.0f);
-    // The dry ramp target 0 from the port does not move; the decay ramp
-    // started at 9999 toward 10000 and reached it in the first block.
+    // The ramps start at their targets; from there they glide.
     host.controls[PORT_DRY_DB] = -10.0f;
     host.run(40);
-    EXPECT_FLOAT_EQ(host.instance()->ramps[RAMP_DRY].current, -3.0f * 0.37333333f);
+    EXPECT_FLOAT_EQ(host.instance()->controls.ramps[RAMP_DRY].current, -3.0f * 0.37333333f);
 }
 
 TEST(Run, ModesOutsideTheRangeGiveOnlyTheDryMix)

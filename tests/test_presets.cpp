@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "plugin/plugin_uri.h"
-#include "plugin/ports.h"
+#include "control/control_table.h"
 
 #define PSET "http://lv2plug.in/ns/ext/presets#"
 #define LV2_CORE "http://lv2plug.in/ns/lv2core#"

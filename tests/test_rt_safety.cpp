@@ -16,7 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "plugin/ports.h"
+#include "control/control_table.h"
 
 extern "C" {
 void* __libc_malloc(size_t);

@@ -4,7 +4,17 @@
 
 #include <cstdint>
 
-#include "flow/dsp_state.h"
+#include "engine/dsp_state.h"
+
+// The five wirings, named as the mode control's menu names them.
+typedef enum {
+    MODE_DELAY_LINES = 0,       // "Delay lines only": no tank
+    MODE_PARALLEL_TANKS = 1,    // "Four parallel tanks"
+    MODE_TANKS_INTO_ONE = 2,    // "Three tanks into one"
+    MODE_TANKS_IN_SERIES = 3,   // "Tanks in series"
+    MODE_TANKS_INTO_DELAYS = 4, // "Tanks into delay chains"
+    MODE_COUNT
+} Mode;
 
 void mode0_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n);
 void mode1_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n);

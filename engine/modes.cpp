@@ -1,4 +1,4 @@
-#include "flow/modes.h"
+#include "engine/modes.h"
 
 #include <cmath>
 #include <cstring>
@@ -89,11 +89,11 @@ void mode4_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, u
 void mode_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n)
 {
     switch (dsp->mode) {
-    case 0: mode0_process(dsp, in, wet_l, wet_r, n); break;
-    case 1: mode1_process(dsp, in, wet_l, wet_r, n); break;
-    case 2: mode2_process(dsp, in, wet_l, wet_r, n); break;
-    case 3: mode3_process(dsp, in, wet_l, wet_r, n); break;
-    case 4: mode4_process(dsp, in, wet_l, wet_r, n); break;
+    case MODE_DELAY_LINES: mode0_process(dsp, in, wet_l, wet_r, n); break;
+    case MODE_PARALLEL_TANKS: mode1_process(dsp, in, wet_l, wet_r, n); break;
+    case MODE_TANKS_INTO_ONE: mode2_process(dsp, in, wet_l, wet_r, n); break;
+    case MODE_TANKS_IN_SERIES: mode3_process(dsp, in, wet_l, wet_r, n); break;
+    case MODE_TANKS_INTO_DELAYS: mode4_process(dsp, in, wet_l, wet_r, n); break;
     default:
         std::memset(wet_l, 0, n * sizeof(float));
         std::memset(wet_r, 0, n * sizeof(float));

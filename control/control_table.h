@@ -1,0 +1,178 @@
+// The plugin's 27 ports and every fact about its 24 controls, typed once:
+// index, symbol, name, declared range and default (the bundle's Turtle file
+// must say the same; a test compares them), unit, the library's safety bound,
+// whether the control glides through a gain ramp, and the setter that applies
+// it. The plugin, the control scan, the tests and the tools all read this.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+
+#include "engine/settings.h"
+
+typedef enum {
+    PORT_IN = 0,
+    PORT_OUT_L,
+    PORT_OUT_R,
+    PORT_DRY_DB,
+    PORT_WET_A_DB,
+    PORT_WET_B_DB,
+    PORT_DECAY_MS,
+    PORT_SIZE_MIN,
+    PORT_SIZE_MAX,
+    PORT_WIDTH,
+    PORT_JITTER,
+    PORT_SHAPE,
+    PORT_DIFFUSION_PCT,
+    PORT_MODE_SEL,
+    PORT_MOD_DEPTH,
+    PORT_PITCH_0,
+    PORT_PITCH_1,
+    PORT_PITCH_2,
+    PORT_PITCH_3,
+    PORT_DELAY_MIX,
+    PORT_DELAY_FEEDBACK,
+    PORT_DELAY_MS,
+    PORT_XFADE_MS,
+    PORT_HP_LOW,
+    PORT_HP_HIGH,
+    PORT_LP_LOW,
+    PORT_LP_HIGH,
+    PORT_COUNT
+} PortIndex;
+
+enum { CONTROL_COUNT = PORT_COUNT - PORT_DRY_DB };
+
+typedef enum { PORT_KIND_AUDIO_IN, PORT_KIND_AUDIO_OUT, PORT_KIND_CONTROL_IN } PortKind;
+
+typedef enum { UNIT_NONE, UNIT_DB, UNIT_MS, UNIT_M, UNIT_PC, UNIT_SEMITONE, UNIT_HZ } ControlUnit;
+
+// The LV2 units vocabulary's name of each unit, and how people write it.
+inline constexpr const char* UNIT_LV2_NAME[] = {"", "db", "ms", "m", "pc", "semitone12TET", "hz"};
+inline constexpr const char* UNIT_LABEL[] = {"", "dB", "ms", "m", "%", "semitones", "Hz"};
+
+// The four controls that glide block by block instead of jumping.
+typedef enum { RAMP_DRY, RAMP_WET_A, RAMP_WET_B, RAMP_DECAY, RAMP_COUNT, RAMP_NONE = RAMP_COUNT } RampIndex;
+
+typedef void (*ControlSetter)(DspState* dsp, float value);
+
+typedef struct {
+    PortIndex index;
+    const char* symbol;
+    const char* name;
+    PortKind kind;
+    // Declared to hosts in the Turtle file.
+    float minimum;
+    float default_value;
+    float maximum;
+    ControlUnit unit;
+    bool logarithmic;
+    // Safety bound: hosts, scripts and automation may send anything; values
+    // beyond it would turn a feedback path unstable or non-finite for good
+    // (infinite read speed, unstable filter pole, overflowing mix, endless
+    // gain). Applied before the action.
+    float bound_low;
+    float bound_high;
+    RampIndex ramp;
+    ControlSetter apply;  // null for the audio ports
+} PortInfo;
+
+inline constexpr float NO_BOUND = std::numeric_limits<float>::infinity();
+
+// The delay line's lowpass peaks at 1.4125 (+3.0 dB), so its loop gain is
+// |feedback| * 0.0075001875 * 1.4125: above 1 from 94.4 %.
+inline constexpr float FEEDBACK_BOUND = 94.0f;
+
+#define AUDIO(i, sym, nm, kind) {i, sym, nm, kind, 0, 0, 0, UNIT_NONE, false, 0, 0, RAMP_NONE, nullptr}
+
+inline constexpr PortInfo PORT_TABLE[PORT_COUNT] = {
+    AUDIO(PORT_IN, "in", "In", PORT_KIND_AUDIO_IN),
+    AUDIO(PORT_OUT_L, "out_l", "Out left", PORT_KIND_AUDIO_OUT),
+    AUDIO(PORT_OUT_R, "out_r", "Out right", PORT_KIND_AUDIO_OUT),
+    // index, symbol, name, kind,
+    //   minimum, default, maximum, unit, logarithmic, bound low, bound high, ramp, action
+    {PORT_DRY_DB, "dry_db", "Dry level", PORT_KIND_CONTROL_IN,
+     -120, 0, 12, UNIT_DB, false, -120, 40, RAMP_DRY, engine_set_dry_db},
+    {PORT_WET_A_DB, "wet_a_db", "Reverb level", PORT_KIND_CONTROL_IN,
+     -120, -18, 12, UNIT_DB, false, -120, 40, RAMP_WET_A, engine_set_wet_a_db},
+    {PORT_WET_B_DB, "wet_b_db", "Reverb trim", PORT_KIND_CONTROL_IN,
+     -60, 0, 12, UNIT_DB, false, -120, 40, RAMP_WET_B, engine_set_wet_b_db},
+    {PORT_DECAY_MS, "decay_ms", "Decay time", PORT_KIND_CONTROL_IN,
+     100, 2500, 200000, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_DECAY, engine_set_decay_ms},
+    {PORT_SIZE_MIN, "size_min", "Room size, shortest path", PORT_KIND_CONTROL_IN,
+     0, 8, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_size_min},
+    {PORT_SIZE_MAX, "size_max", "Room size, longest path", PORT_KIND_CONTROL_IN,
+     0, 45, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_size_max},
+    {PORT_WIDTH, "width", "Stereo width", PORT_KIND_CONTROL_IN,
+     -100, 80, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_width},
+    {PORT_JITTER, "jitter", "Path jitter", PORT_KIND_CONTROL_IN,
+     0, 25, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_jitter},
+    {PORT_SHAPE, "shape", "Path spread shape", PORT_KIND_CONTROL_IN,
+     -100, 0, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_shape},
+    {PORT_DIFFUSION_PCT, "diffusion_pct", "Diffusion", PORT_KIND_CONTROL_IN,
+     -99, 60, 99, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_diffusion},
+    {PORT_MODE_SEL, "mode_sel", "Mode", PORT_KIND_CONTROL_IN,
+     0, 1, 4, UNIT_NONE, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_mode},
+    {PORT_MOD_DEPTH, "mod_depth", "Modulation depth", PORT_KIND_CONTROL_IN,
+     0, 4, 100, UNIT_NONE, false, 0, 100, RAMP_NONE, engine_set_mod_depth},
+    {PORT_PITCH_0, "pitch_0", "Pitch, delay line 1", PORT_KIND_CONTROL_IN,
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, engine_set_pitch_0},
+    {PORT_PITCH_1, "pitch_1", "Pitch, delay line 2", PORT_KIND_CONTROL_IN,
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, engine_set_pitch_1},
+    {PORT_PITCH_2, "pitch_2", "Pitch, delay line 3", PORT_KIND_CONTROL_IN,
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, engine_set_pitch_2},
+    {PORT_PITCH_3, "pitch_3", "Pitch, delay line 4", PORT_KIND_CONTROL_IN,
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, engine_set_pitch_3},
+    {PORT_DELAY_MIX, "delay_mix", "Delay line mix", PORT_KIND_CONTROL_IN,
+     0, 0, 100, UNIT_PC, false, -100, 200, RAMP_NONE, engine_set_delay_mix},
+    {PORT_DELAY_FEEDBACK, "delay_feedback", "Delay line feedback", PORT_KIND_CONTROL_IN,
+     -90, 20, 90, UNIT_PC, false, -FEEDBACK_BOUND, FEEDBACK_BOUND, RAMP_NONE,
+     engine_set_delay_feedback},
+    {PORT_DELAY_MS, "delay_ms", "Delay line time", PORT_KIND_CONTROL_IN,
+     1, 120, 600, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_delay_ms},
+    {PORT_XFADE_MS, "xfade_ms", "Pitch crossfade", PORT_KIND_CONTROL_IN,
+     1, 20, 100, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_xfade_ms},
+    {PORT_HP_LOW, "hp_low", "Low cut, shortest path", PORT_KIND_CONTROL_IN,
+     0, 40, 2000, UNIT_HZ, false, 0, 24000, RAMP_NONE, engine_set_hp_low},
+    {PORT_HP_HIGH, "hp_high", "Low cut, spread end", PORT_KIND_CONTROL_IN,
+     0, 120, 2000, UNIT_HZ, false, 0, 24000, RAMP_NONE, engine_set_hp_high},
+    {PORT_LP_LOW, "lp_low", "High cut, shortest path", PORT_KIND_CONTROL_IN,
+     200, 9000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, engine_set_lp_low},
+    {PORT_LP_HIGH, "lp_high", "High cut, spread end", PORT_KIND_CONTROL_IN,
+     200, 4000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, engine_set_lp_high},
+};
+
+#undef AUDIO
+
+// The order in which a run's control scan applies the controls that changed.
+// It is behaviour: the size, jitter and shape updates each end with a full
+// recomputation of the tank lines, so when several change at once the last in
+// this order decides which random numbers a jittered length draws; and the
+// crossfade setter recomputes the delay lines' guards from the old pitches
+// before the pitch setters recompute them from the new ones.
+inline constexpr PortIndex SCAN_ORDER[CONTROL_COUNT] = {
+    PORT_DRY_DB,   PORT_WET_A_DB,  PORT_WET_B_DB,  PORT_DECAY_MS,       PORT_SIZE_MIN,
+    PORT_SIZE_MAX, PORT_WIDTH,     PORT_JITTER,    PORT_SHAPE,          PORT_DIFFUSION_PCT,
+    PORT_MODE_SEL, PORT_MOD_DEPTH, PORT_DELAY_MIX, PORT_DELAY_FEEDBACK, PORT_DELAY_MS,
+    PORT_XFADE_MS, PORT_HP_LOW,    PORT_HP_HIGH,   PORT_LP_LOW,         PORT_LP_HIGH,
+    PORT_PITCH_0,  PORT_PITCH_1,   PORT_PITCH_2,   PORT_PITCH_3,
+};
+
+// The mode control's menu, in mode order.
+inline constexpr const char* MODE_LABELS[] = {
+    "Delay lines only", "Four parallel tanks", "Three tanks into one", "Tanks in series",
+    "Tanks into delay chains",
+};
+
+// The port each ramp serves, found in the table.
+constexpr PortIndex ramp_port(RampIndex ramp)
+{
+    for (const PortInfo& info : PORT_TABLE)
+        if (info.ramp == ramp) return info.index;
+    return PORT_COUNT;
+}
+
+inline float bounded(float v, const PortInfo& info)
+{
+    return v < info.bound_low ? info.bound_low : (v > info.bound_high ? info.bound_high : v);
+}
