@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "harness.h"
@@ -280,4 +282,21 @@ TEST(Ramps, StartAtTheirTargetsInTheFirstRun)
     host.run(0);
     EXPECT_EQ(host.dsp()->dry_gain, 1.0f);
     EXPECT_EQ(host.dsp()->decay_time, 2500.0f);
+}
+
+// The README's control table is written for musicians; its names, ranges and
+// units must still be the ones the plugin declares.
+TEST(ControlTable, ReadmeListsEveryControlAsDeclared)
+{
+    std::ifstream file(BRUMMKISTE_SOURCE_DIR "/README.md");
+    ASSERT_TRUE(file.good());
+    std::stringstream readme;
+    readme << file.rdbuf();
+    for (const PortInfo& info : PORT_TABLE) {
+        if (info.kind != PORT_KIND_CONTROL_IN) continue;
+        std::ostringstream row;
+        row << "| " << info.name << " (`" << info.symbol << "`) | " << info.minimum << " ... "
+            << info.maximum << " | " << UNIT_LABEL[info.unit] << (info.unit ? " |" : "|");
+        EXPECT_NE(readme.str().find(row.str()), std::string::npos) << "README row: " << row.str();
+    }
 }

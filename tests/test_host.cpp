@@ -10,6 +10,7 @@
 
 #include "plugin/plugin_uri.h"
 #include "control/control_table.h"
+#include "engine/modes.h"
 
 namespace {
 
@@ -104,17 +105,53 @@ TEST(Host, DiscoversThePluginWithThePortTable)
         EXPECT_EQ(w.is_a(port, LV2_CORE "InputPort"), info.kind != PORT_KIND_AUDIO_OUT)
             << info.symbol;
     }
+}
+
+// The Turtle file says to hosts what the control table says to the code:
+// name, declared range, default, unit, scale and the mode menu.
+TEST(Host, TurtleDescriptionMatchesTheControlTable)
+{
+    World w;
+    ASSERT_NE(w.plugin, nullptr);
+    Ranges ranges(w.plugin);
+    LilvNode* unit_pred = lilv_new_uri(w.world, "http://lv2plug.in/ns/extensions/units#unit");
+    LilvNode* logarithmic = lilv_new_uri(w.world, "http://lv2plug.in/ns/ext/port-props#logarithmic");
+    for (const PortInfo& info : PORT_TABLE) {
+        const LilvPort* port = lilv_plugin_get_port_by_index(w.plugin, info.index);
+        LilvNode* name = lilv_port_get_name(w.plugin, port);
+        EXPECT_STREQ(lilv_node_as_string(name), info.name);
+        lilv_node_free(name);
+        if (info.kind != PORT_KIND_CONTROL_IN) continue;
+        EXPECT_EQ(ranges.min[info.index], info.minimum) << info.symbol;
+        EXPECT_EQ(ranges.def[info.index], info.default_value) << info.symbol;
+        EXPECT_EQ(ranges.max[info.index], info.maximum) << info.symbol;
+        EXPECT_LE(info.minimum, info.default_value) << info.symbol;
+        EXPECT_LE(info.default_value, info.maximum) << info.symbol;
+        EXPECT_EQ(lilv_port_has_property(w.plugin, port, logarithmic), info.logarithmic)
+            << info.symbol;
+        LilvNodes* units = lilv_port_get_value(w.plugin, port, unit_pred);
+        const std::string unit =
+            units ? lilv_node_as_uri(lilv_nodes_get_first(units)) : std::string();
+        lilv_nodes_free(units);
+        const std::string expected =
+            info.unit == UNIT_NONE
+                ? std::string()
+                : std::string("http://lv2plug.in/ns/extensions/units#") + UNIT_LV2_NAME[info.unit];
+        EXPECT_EQ(unit, expected) << info.symbol;
+    }
+    lilv_node_free(unit_pred);
+    lilv_node_free(logarithmic);
+
     const LilvPort* mode = lilv_plugin_get_port_by_index(w.plugin, PORT_MODE_SEL);
     LilvScalePoints* points = lilv_port_get_scale_points(w.plugin, mode);
-    EXPECT_EQ(lilv_scale_points_size(points), 5u);
-    lilv_scale_points_free(points);
-
-    Ranges ranges(w.plugin);
-    for (const PortInfo& info : PORT_TABLE) {
-        if (info.kind != PORT_KIND_CONTROL_IN) continue;
-        EXPECT_LE(ranges.min[info.index], ranges.def[info.index]) << info.symbol;
-        EXPECT_LE(ranges.def[info.index], ranges.max[info.index]) << info.symbol;
+    ASSERT_EQ(lilv_scale_points_size(points), static_cast<unsigned>(MODE_COUNT));
+    LILV_FOREACH (scale_points, i, points) {
+        const LilvScalePoint* point = lilv_scale_points_get(points, i);
+        const int value = lilv_node_as_int(lilv_scale_point_get_value(point));
+        ASSERT_TRUE(value >= 0 && value < MODE_COUNT);
+        EXPECT_STREQ(lilv_node_as_string(lilv_scale_point_get_label(point)), MODE_LABELS[value]);
     }
+    lilv_scale_points_free(points);
 }
 
 TEST(Host, InstanceThroughLilvRendersAReverb)

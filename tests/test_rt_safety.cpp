@@ -169,15 +169,16 @@ struct Plugin {
     }
 };
 
-// Values inside the declared ranges, two per control, so every one can move.
-const float CONTROL_VALUES[PORT_COUNT][2] = {
-    {0, 0},          {0, 0},         {0, 0},        {0, -12},     {-18, -6},
-    {0, 3},          {2500, 9000},   {8, 3},        {45, 120},    {80, -40},
-    {25, 70},        {0, 60},        {60, 0},       {1, 1},       {4, 80},
-    {0, 12},         {0, -7},        {0, 5},        {0, -12},     {0, 60},
-    {20, -80},       {120, 450},     {20, 2},       {40, 500},    {120, 20},
-    {9000, 19000},   {4000, 300},
-};
+// Two values inside each control's declared range, so every one can move:
+// its default and a point 70 % of the way up the range (or the minimum where
+// that is the default).
+float control_value(int port, int which)
+{
+    const PortInfo& info = PORT_TABLE[port];
+    if (which == 0) return info.default_value;
+    const float v = info.minimum + 0.7f * (info.maximum - info.minimum);
+    return v == info.default_value ? info.minimum : v;
+}
 
 void rt_run(const LV2_Descriptor* desc, LV2_Handle h, uint32_t n)
 {
@@ -210,7 +211,7 @@ TEST(RtSafety, RunNeverAllocatesLocksOrTouchesFiles)
     float controls[PORT_COUNT];
     std::vector<float> in(4096), l(4096), r(4096);
     for (uint32_t p = 0; p < PORT_COUNT; ++p) {
-        controls[p] = CONTROL_VALUES[p][0];
+        controls[p] = control_value(p, 0);
         desc->connect_port(h, p, &controls[p]);
     }
     desc->connect_port(h, PORT_IN, in.data());
@@ -226,9 +227,9 @@ TEST(RtSafety, RunNeverAllocatesLocksOrTouchesFiles)
         for (uint32_t n : counts) rt_run(desc, h, n);
         for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p) {
             if (p == PORT_MODE_SEL) continue;
-            controls[p] = CONTROL_VALUES[p][1];
+            controls[p] = control_value(p, 1);
             rt_run(desc, h, 256);
-            controls[p] = CONTROL_VALUES[p][0];
+            controls[p] = control_value(p, 0);
             rt_run(desc, h, 64);
         }
         // Every expensive update at once, and the ramps moving.
@@ -238,7 +239,7 @@ TEST(RtSafety, RunNeverAllocatesLocksOrTouchesFiles)
         controls[PORT_SHAPE] = -80.0f;
         controls[PORT_DECAY_MS] = 200000.0f;
         for (int b = 0; b < 200; ++b) rt_run(desc, h, 512);
-        for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p) controls[p] = CONTROL_VALUES[p][0];
+        for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p) controls[p] = control_value(p, 0);
         desc->deactivate(h);
         desc->activate(h);
     }
