@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "engine/block.h"
 
 void controls_reset(ControlState* controls)
 {
@@ -33,12 +32,8 @@ void scan_controls(ControlState* controls, DspState* dsp, float* const ports[POR
     }
 }
 
-static float* offset(float* buffer, uint32_t start)
-{
-    return buffer ? buffer + start : nullptr;
-}
-
-void run_period(ControlState* controls, DspState* dsp, float* const ports[PORT_COUNT], uint32_t n)
+void run_period(ControlState* controls, DspState* dsp, float* const ports[PORT_COUNT],
+                const AudioBuffers* io, uint32_t n)
 {
     scan_controls(controls, dsp, ports);
     if (!controls->started) {
@@ -50,7 +45,6 @@ void run_period(ControlState* controls, DspState* dsp, float* const ports[PORT_C
         const uint32_t left = n - start;
         const uint32_t m = left < BLOCK_SIZE ? left : uint32_t{BLOCK_SIZE};
         advance_ramps(controls->ramps, dsp);
-        engine_process_block(dsp, offset(ports[PORT_IN], start), offset(ports[PORT_OUT_L], start),
-                             offset(ports[PORT_OUT_R], start), m);
+        engine_process_block(dsp, io, start, m);
     }
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "control/ramps.h"
+#include "engine/block.h"
 
 typedef struct {
     GainRamp ramps[RAMP_COUNT];    // dry_db, wet_a_db, wet_b_db, decay_ms
@@ -23,4 +24,5 @@ void scan_controls(ControlState* controls, DspState* dsp, float* const ports[POR
 // One host period of n samples: the control scan, the start-up on the first
 // call, then blocks of 16 samples (the last one possibly shorter), each with
 // its ramp step before the signal path.
-void run_period(ControlState* controls, DspState* dsp, float* const ports[PORT_COUNT], uint32_t n);
+void run_period(ControlState* controls, DspState* dsp, float* const ports[PORT_COUNT],
+                const AudioBuffers* io, uint32_t n);

@@ -31,18 +31,29 @@ static bool block_is_finite(const DspState* dsp, const float* wet_l, const float
     return acc == 0.0f;
 }
 
-void engine_process_block(DspState* dsp, const float* in, float* out_l, float* out_r, uint32_t m)
+static void read_input(const float* in, uint32_t start, float* dry, uint32_t m)
 {
-    float dry[BLOCK_SIZE];
-    float clean[BLOCK_SIZE];
     if (in)
-        std::memcpy(dry, in, m * sizeof(float));
+        std::memcpy(dry, in + start, m * sizeof(float));
     else
         std::memset(dry, 0, m * sizeof(float));
+}
+
+void engine_process_block(DspState* dsp, const AudioBuffers* io, uint32_t start, uint32_t m)
+{
+    float dry_l[BLOCK_SIZE];
+    float dry_r_stereo[BLOCK_SIZE];
+    float clean[BLOCK_SIZE];
+    read_input(io->in_l, start, dry_l, m);
+    const float* dry_r = dry_l;
+    if (io->stereo) {
+        read_input(io->in_r, start, dry_r_stereo, m);
+        dry_r = dry_r_stereo;
+    }
     // Non-finite or absurdly large input would poison the tanks for good; it
     // enters the building blocks as silence (the dry path keeps it).
     for (uint32_t i = 0; i < m; ++i) {
-        const float x = dry[i];
+        const float x = io->stereo ? 0.5f * (dry_l[i] + dry_r[i]) : dry_l[i];
         clean[i] = std::fabs(x) <= INPUT_LIMIT ? x : 0.0f;
     }
 
@@ -64,10 +75,9 @@ void engine_process_block(DspState* dsp, const float* in, float* out_l, float* o
     const float g = dsp->wet_gain_b * dsp->wet_gain_a;
     const float dry_gain = dsp->dry_gain;
     for (uint32_t i = 0; i < m; ++i) {
-        const float d = dry_gain * dry[i];
-        wet_l[i] = std::fma(g, wet_l[i], d);
-        wet_r[i] = std::fma(g, wet_r[i], d);
+        wet_l[i] = std::fma(g, wet_l[i], dry_gain * dry_l[i]);
+        wet_r[i] = std::fma(g, wet_r[i], dry_gain * dry_r[i]);
     }
-    if (out_l) std::memcpy(out_l, wet_l, m * sizeof(float));
-    if (out_r) std::memcpy(out_r, wet_r, m * sizeof(float));
+    if (io->out_l) std::memcpy(io->out_l + start, wet_l, m * sizeof(float));
+    if (io->out_r) std::memcpy(io->out_r + start, wet_r, m * sizeof(float));
 }

@@ -9,8 +9,19 @@
 // Input samples beyond this magnitude (120 dB above full scale) are garbage.
 static const float INPUT_LIMIT = 1e6f;
 
-// m <= BLOCK_SIZE samples from in to out_l and out_r. A null input reads as
-// silence and a null output is not written. The input is read completely
-// before anything is written, so any aliasing of the three buffers gives the
-// same samples.
-void engine_process_block(DspState* dsp, const float* in, float* out_l, float* out_r, uint32_t m);
+// The host's audio buffers of one period. A null input reads as silence and
+// a null output is not written.
+typedef struct {
+    const float* in_l;  // the mono input, or the left of a stereo pair
+    const float* in_r;  // the right input; read only when `stereo`
+    float* out_l;
+    float* out_r;
+    bool stereo;        // two inputs: the reverb hears their mid signal
+} AudioBuffers;
+
+// Samples start ... start + m - 1 (m <= BLOCK_SIZE) of the buffers. Mono:
+// both outputs get the dry input. Stereo: the reverb is fed 0.5 * (l + r)
+// and each output gets its own side's dry input. The inputs are read
+// completely before anything is written, so any aliasing of the buffers gives
+// the same samples.
+void engine_process_block(DspState* dsp, const AudioBuffers* io, uint32_t start, uint32_t m);

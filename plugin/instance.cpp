@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-PluginInstance* instance_create(double sample_rate)
+PluginInstance* instance_create(double sample_rate, bool stereo)
 {
     // The rate must be finite, at least 1 Hz and representable in single precision.
     if (!(sample_rate >= 1.0 && sample_rate <= FLT_MAX)) return nullptr;
@@ -17,6 +17,8 @@ PluginInstance* instance_create(double sample_rate)
     }
     self->host_rate = sample_rate;
     for (float*& port : self->ports) port = nullptr;
+    self->in_r = nullptr;
+    self->stereo = stereo;
     instance_reset(self);
     return self;
 }

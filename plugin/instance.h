@@ -6,13 +6,15 @@
 struct PluginInstance {
     DspState* dsp;                 // owned
     double host_rate;
-    float* ports[PORT_COUNT];      // host buffers; control ports hold one float
+    float* ports[PORT_COUNT];      // host buffers in the mono plugin's order
+    float* in_r;                   // the stereo variant's right input
+    bool stereo;                   // the stereo-input variant
     ControlState controls;         // last values and gain ramps
 };
 
 // Allocate an instance for a sample rate; null if the rate is unusable or
 // memory is short.
-PluginInstance* instance_create(double sample_rate);
+PluginInstance* instance_create(double sample_rate, bool stereo);
 // Everything but the port connections back to the state right after creation.
 void instance_reset(PluginInstance* self);
 void instance_destroy(PluginInstance* self);

@@ -1,4 +1,5 @@
-// LV2 entry point: the one descriptor and its lifecycle functions.
+// LV2 entry point: the two descriptors (mono input; stereo input for sends)
+// and their lifecycle functions, shared but for instantiate and connect_port.
 #include <lv2/core/lv2.h>
 
 #include "plugin/debug_log.h"
@@ -11,7 +12,14 @@ static LV2_Handle instantiate(const LV2_Descriptor*, double sample_rate, const c
                               const LV2_Feature* const*)
 {
     read_log_level();
-    return instance_create(sample_rate);
+    return instance_create(sample_rate, false);
+}
+
+static LV2_Handle instantiate_stereo(const LV2_Descriptor*, double sample_rate, const char*,
+                                     const LV2_Feature* const*)
+{
+    read_log_level();
+    return instance_create(sample_rate, true);
 }
 
 // Audio thread (or any thread between run calls): store the buffer pointer.
@@ -19,6 +27,22 @@ static void connect_port(LV2_Handle handle, uint32_t port, void* data)
 {
     PluginInstance* self = static_cast<PluginInstance*>(handle);
     if (port < PORT_COUNT) self->ports[port] = static_cast<float*>(data);
+}
+
+// The stereo variant's ports onto the mono plugin's; in_r has its own slot.
+static void connect_port_stereo(LV2_Handle handle, uint32_t port, void* data)
+{
+    PluginInstance* self = static_cast<PluginInstance*>(handle);
+    float* buffer = static_cast<float*>(data);
+    switch (port) {
+    case STEREO_IN_L: self->ports[PORT_IN] = buffer; break;
+    case STEREO_IN_R: self->in_r = buffer; break;
+    case STEREO_OUT_L: self->ports[PORT_OUT_L] = buffer; break;
+    case STEREO_OUT_R: self->ports[PORT_OUT_R] = buffer; break;
+    default:
+        if (port < STEREO_PORT_COUNT) self->ports[port - 1] = buffer;
+        break;
+    }
 }
 
 // Host's non-realtime thread: back to the state right after instantiate
@@ -34,7 +58,9 @@ static void run(LV2_Handle handle, uint32_t sample_count)
     PluginInstance* self = static_cast<PluginInstance*>(handle);
     FpGuard guard;
     fp_guard_enter(&guard);
-    run_period(&self->controls, self->dsp, self->ports, sample_count);
+    const AudioBuffers io = {self->ports[PORT_IN], self->in_r, self->ports[PORT_OUT_L],
+                             self->ports[PORT_OUT_R], self->stereo};
+    run_period(&self->controls, self->dsp, self->ports, &io, sample_count);
     fp_guard_leave(&guard);
 }
 
@@ -58,8 +84,17 @@ static const LV2_Descriptor DESCRIPTOR = {
     extension_data,
 };
 
+static const LV2_Descriptor STEREO_DESCRIPTOR = {
+    BRUMMKISTE_STEREO_URI, instantiate_stereo, connect_port_stereo, activate, run, deactivate,
+    cleanup, extension_data,
+};
+
 // Any thread.
 LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
 {
-    return index == 0 ? &DESCRIPTOR : nullptr;
+    switch (index) {
+    case 0: return &DESCRIPTOR;
+    case 1: return &STEREO_DESCRIPTOR;
+    default: return nullptr;
+    }
 }

@@ -107,51 +107,76 @@ TEST(Host, DiscoversThePluginWithThePortTable)
     }
 }
 
-// The Turtle file says to hosts what the control table says to the code:
-// name, declared range, default, unit, scale and the mode menu.
-TEST(Host, TurtleDescriptionMatchesTheControlTable)
+// The Turtle files say to hosts what the control table says to the code:
+// name, declared range, default, unit, scale, group and the mode menu, for the
+// mono plugin and for the stereo-input variant (its controls one index up).
+TEST(Host, TurtleDescriptionsMatchTheControlTable)
 {
     World w;
     ASSERT_NE(w.plugin, nullptr);
-    Ranges ranges(w.plugin);
     LilvNode* unit_pred = lilv_new_uri(w.world, "http://lv2plug.in/ns/extensions/units#unit");
+    LilvNode* group_pred = lilv_new_uri(w.world, "http://lv2plug.in/ns/ext/port-groups#group");
+    LilvNode* symbol_pred = lilv_new_uri(w.world, LV2_CORE "symbol");
     LilvNode* logarithmic = lilv_new_uri(w.world, "http://lv2plug.in/ns/ext/port-props#logarithmic");
-    for (const PortInfo& info : PORT_TABLE) {
-        const LilvPort* port = lilv_plugin_get_port_by_index(w.plugin, info.index);
-        LilvNode* name = lilv_port_get_name(w.plugin, port);
-        EXPECT_STREQ(lilv_node_as_string(name), info.name);
-        lilv_node_free(name);
-        if (info.kind != PORT_KIND_CONTROL_IN) continue;
-        EXPECT_EQ(ranges.min[info.index], info.minimum) << info.symbol;
-        EXPECT_EQ(ranges.def[info.index], info.default_value) << info.symbol;
-        EXPECT_EQ(ranges.max[info.index], info.maximum) << info.symbol;
-        EXPECT_LE(info.minimum, info.default_value) << info.symbol;
-        EXPECT_LE(info.default_value, info.maximum) << info.symbol;
-        EXPECT_EQ(lilv_port_has_property(w.plugin, port, logarithmic), info.logarithmic)
-            << info.symbol;
-        LilvNodes* units = lilv_port_get_value(w.plugin, port, unit_pred);
-        const std::string unit =
-            units ? lilv_node_as_uri(lilv_nodes_get_first(units)) : std::string();
-        lilv_nodes_free(units);
-        const std::string expected =
-            info.unit == UNIT_NONE
-                ? std::string()
-                : std::string("http://lv2plug.in/ns/extensions/units#") + UNIT_LV2_NAME[info.unit];
-        EXPECT_EQ(unit, expected) << info.symbol;
+    LilvNode* stereo_uri = lilv_new_uri(w.world, BRUMMKISTE_STEREO_URI);
+    const LilvPlugin* stereo = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(w.world), stereo_uri);
+    ASSERT_NE(stereo, nullptr) << "the stereo variant is not in the bundle";
+    ASSERT_EQ(lilv_plugin_get_num_ports(stereo), static_cast<uint32_t>(STEREO_PORT_COUNT));
+    for (int k = 0; k < STEREO_FIRST_CONTROL; ++k) {
+        const LilvPort* port = lilv_plugin_get_port_by_index(stereo, k);
+        EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(stereo, port)), STEREO_AUDIO_SYMBOLS[k]);
     }
-    lilv_node_free(unit_pred);
-    lilv_node_free(logarithmic);
 
-    const LilvPort* mode = lilv_plugin_get_port_by_index(w.plugin, PORT_MODE_SEL);
-    LilvScalePoints* points = lilv_port_get_scale_points(w.plugin, mode);
-    ASSERT_EQ(lilv_scale_points_size(points), static_cast<unsigned>(MODE_COUNT));
-    LILV_FOREACH (scale_points, i, points) {
-        const LilvScalePoint* point = lilv_scale_points_get(points, i);
-        const int value = lilv_node_as_int(lilv_scale_point_get_value(point));
-        ASSERT_TRUE(value >= 0 && value < MODE_COUNT);
-        EXPECT_STREQ(lilv_node_as_string(lilv_scale_point_get_label(point)), MODE_LABELS[value]);
+    for (const LilvPlugin* plugin : {w.plugin, stereo}) {
+        std::vector<float> min(lilv_plugin_get_num_ports(plugin)), max(min.size()), def(min.size());
+        lilv_plugin_get_port_ranges_float(plugin, min.data(), max.data(), def.data());
+        for (const PortInfo& info : PORT_TABLE) {
+            if (info.kind != PORT_KIND_CONTROL_IN) continue;
+            const uint32_t index = plugin == stereo ? stereo_port_of(info.index) : info.index;
+            const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
+            EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(plugin, port)), info.symbol);
+            LilvNode* name = lilv_port_get_name(plugin, port);
+            EXPECT_STREQ(lilv_node_as_string(name), info.name);
+            lilv_node_free(name);
+            EXPECT_EQ(min[index], info.minimum) << info.symbol;
+            EXPECT_EQ(def[index], info.default_value) << info.symbol;
+            EXPECT_EQ(max[index], info.maximum) << info.symbol;
+            EXPECT_LE(info.minimum, info.default_value) << info.symbol;
+            EXPECT_LE(info.default_value, info.maximum) << info.symbol;
+            EXPECT_EQ(lilv_port_has_property(plugin, port, logarithmic), info.logarithmic)
+                << info.symbol;
+            LilvNodes* units = lilv_port_get_value(plugin, port, unit_pred);
+            const std::string unit =
+                units ? lilv_node_as_uri(lilv_nodes_get_first(units)) : std::string();
+            lilv_nodes_free(units);
+            EXPECT_EQ(unit, info.unit == UNIT_NONE ? std::string()
+                                                   : std::string("http://lv2plug.in/ns/extensions/units#") +
+                                                         UNIT_LV2_NAME[info.unit])
+                << info.symbol;
+            LilvNodes* groups = lilv_port_get_value(plugin, port, group_pred);
+            std::string group;
+            if (groups) {
+                LilvNode* sym = lilv_world_get(w.world, lilv_nodes_get_first(groups), symbol_pred, nullptr);
+                group = sym ? lilv_node_as_string(sym) : "?";
+                lilv_node_free(sym);
+            }
+            lilv_nodes_free(groups);
+            EXPECT_EQ(group, GROUP_SYMBOLS[info.group]) << info.symbol;
+        }
+
+        const LilvPort* mode = lilv_plugin_get_port_by_index(
+            plugin, plugin == stereo ? stereo_port_of(PORT_MODE_SEL) : PORT_MODE_SEL);
+        LilvScalePoints* points = lilv_port_get_scale_points(plugin, mode);
+        ASSERT_EQ(lilv_scale_points_size(points), static_cast<unsigned>(MODE_COUNT));
+        LILV_FOREACH (scale_points, i, points) {
+            const LilvScalePoint* point = lilv_scale_points_get(points, i);
+            const int value = lilv_node_as_int(lilv_scale_point_get_value(point));
+            ASSERT_TRUE(value >= 0 && value < MODE_COUNT);
+            EXPECT_STREQ(lilv_node_as_string(lilv_scale_point_get_label(point)), MODE_LABELS[value]);
+        }
+        lilv_scale_points_free(points);
     }
-    lilv_scale_points_free(points);
+    for (LilvNode* n : {unit_pred, group_pred, symbol_pred, logarithmic, stereo_uri}) lilv_node_free(n);
 }
 
 TEST(Host, InstanceThroughLilvRendersAReverb)

@@ -11,13 +11,16 @@
 #include "harness.h"
 #include "plugin/debug_log.h"
 #include "plugin/fp_guard.h"
+#include "plugin/plugin_uri.h"
 
-TEST(Descriptor, OnlyIndexZero)
+TEST(Descriptor, MonoAtZeroStereoAtOne)
 {
     const LV2_Descriptor* d = lv2_descriptor(0);
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(lv2_descriptor(0), d);
-    EXPECT_EQ(lv2_descriptor(1), nullptr);
+    ASSERT_NE(lv2_descriptor(1), nullptr);
+    EXPECT_STREQ(lv2_descriptor(1)->URI, BRUMMKISTE_STEREO_URI);
+    EXPECT_EQ(lv2_descriptor(2), nullptr);
     EXPECT_EQ(lv2_descriptor(4294967295u), nullptr);
     EXPECT_EQ(std::string(d->URI).substr(std::string(d->URI).find("/plugins/")),
               "/plugins/brummkiste-tiefgarten");
@@ -310,4 +313,77 @@ TEST(DebugLog, SymbolicLinksAreRefused)
     EXPECT_EQ(debug_log_level(), 0);
     debug_log_write(link.path.c_str(), -100, "must not arrive");
     EXPECT_EQ(target.read(), "5\n");
+}
+
+namespace {
+
+// The stereo variant driven like the mono Host, with its own port layout.
+struct StereoHost {
+    const LV2_Descriptor* desc = lv2_descriptor(1);
+    LV2_Handle handle = nullptr;
+    float controls[PORT_COUNT];
+    std::vector<float> in_l, in_r, out_l, out_r;
+    explicit StereoHost(size_t capacity = 8192)
+        : in_l(capacity), in_r(capacity), out_l(capacity), out_r(capacity)
+    {
+        default_controls(controls);
+        handle = desc->instantiate(desc, 48000.0, "", nullptr);
+        for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p)
+            desc->connect_port(handle, stereo_port_of(static_cast<PortIndex>(p)), &controls[p]);
+        connect(in_l.data(), in_r.data(), out_l.data(), out_r.data());
+        desc->activate(handle);
+    }
+    ~StereoHost() { desc->cleanup(handle); }
+    void connect(float* il, float* ir, float* ol, float* orr)
+    {
+        desc->connect_port(handle, STEREO_IN_L, il);
+        desc->connect_port(handle, STEREO_IN_R, ir);
+        desc->connect_port(handle, STEREO_OUT_L, ol);
+        desc->connect_port(handle, STEREO_OUT_R, orr);
+    }
+};
+
+}  // namespace
+
+// Equal sides are the mono plugin fed that signal, bit for bit; each output
+// keeps its own side's dry signal; in place and aliased buffers give the same.
+TEST(Stereo, MidIntoTheReverbDryPerSide)
+{
+    const std::vector<float> x = noise_burst(4096, 1500, 5);
+    Host mono;
+    std::vector<float> ml, mr;
+    mono.render(x, 256, &ml, &mr);
+
+    StereoHost st;
+    std::copy(x.begin(), x.end(), st.in_l.begin());
+    std::copy(x.begin(), x.end(), st.in_r.begin());
+    st.desc->run(st.handle, 4096);
+    EXPECT_EQ(0, std::memcmp(st.out_l.data(), ml.data(), 4096 * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(st.out_r.data(), mr.data(), 4096 * sizeof(float)));
+
+    // Reverb off: only the dry term, each side its own.
+    StereoHost dry;
+    dry.controls[PORT_WET_A_DB] = -120.0f;
+    dry.controls[PORT_WET_B_DB] = -120.0f;
+    for (size_t i = 0; i < 512; ++i) {
+        dry.in_l[i] = 0.5f;
+        dry.in_r[i] = -0.25f;
+    }
+    dry.desc->run(dry.handle, 512);
+    EXPECT_NEAR(dry.out_l[300], 0.5f, 1e-6f);
+    EXPECT_NEAR(dry.out_r[300], -0.25f, 1e-6f);
+
+    // In place: the outputs overwrite the inputs.
+    const std::vector<float> y = noise_burst(4096, 700, 9);
+    StereoHost ref, inplace;
+    std::copy(x.begin(), x.end(), ref.in_l.begin());
+    std::copy(y.begin(), y.end(), ref.in_r.begin());
+    ref.desc->run(ref.handle, 4096);
+    std::vector<float> a(x.begin(), x.end()), b(y.begin(), y.end());
+    a.resize(4096);
+    b.resize(4096);
+    inplace.connect(a.data(), b.data(), a.data(), b.data());
+    inplace.desc->run(inplace.handle, 4096);
+    EXPECT_EQ(0, std::memcmp(a.data(), ref.out_l.data(), 4096 * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(b.data(), ref.out_r.data(), 4096 * sizeof(float)));
 }

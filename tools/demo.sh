@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install-deps.sh cmake g++ make pkg-config lv2-dev lilv-utils lv2file sox libsox-fmt-base \
+tools/install-deps.sh cmake g++ make pkg-config python3 lv2-dev lilv-utils lv2file sox libsox-fmt-base \
   gnuplot-nox
 
 build=${BUILD_DIR:-build-demo}
@@ -16,7 +16,7 @@ cmake --build "$build" -j"$(nproc)" --target brummkiste-tiefgarten ir_analysis >
 
 out=out
 rm -rf "$out"
-mkdir -p "$out/presets" "$out/modes" "$out/impulse"
+mkdir -p "$out/presets" "$out/modes" "$out/impulse" "$out/stereo"
 export LV2_PATH="$PWD/$build/lv2:/usr/lib/lv2"
 uri=http://brummkiste.audio/plugins/brummkiste-tiefgarten
 rate=48000
@@ -36,6 +36,16 @@ lv2file -L "$uri" 2>/dev/null | sed -n 's/^Preset: //p' | sort | while read -r l
   lv2file -P "$label" -i "$out/input.wav" -o "$file" "$uri" >/dev/null 2>&1
   printf 'preset %-20s %s\n' "$label" "$file"
 done
+
+# The stereo-input variant on a send: the phrase panned left against its
+# echo on the right, 100 % wet.
+sox "$out/input.wav" "$out/stereo/left.wav" remix 1
+sox "$out/input.wav" "$out/stereo/right.wav" remix 1 vol 0.5 pad 0.25 trim 0 "$(soxi -D "$out/input.wav")"
+sox -M "$out/stereo/left.wav" "$out/stereo/right.wav" "$out/stereo/input.wav"
+rm -f "$out/stereo/left.wav" "$out/stereo/right.wav"
+lv2apply -i "$out/stereo/input.wav" -o "$out/stereo/send.wav" -c dry_db -120 -c wet_a_db -12 \
+  "$uri-stereo" >/dev/null
+echo "stereo send      $out/stereo/send.wav"
 
 names=("delay-lines" "parallel-tanks" "tanks-into-one" "tanks-in-series" "tanks-into-delays")
 # The cascaded modes add up the resonances of several tanks: each gets a

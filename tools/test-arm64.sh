@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install-deps.sh cmake make file crossbuild-essential-arm64 qemu-user googletest lv2-dev
+tools/install-deps.sh cmake make python3 file crossbuild-essential-arm64 qemu-user googletest lv2-dev
 
 build=build-arm64
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \

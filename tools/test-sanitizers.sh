@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install-deps.sh cmake make pkg-config clang libclang-rt-14-dev lv2-dev liblilv-dev sordi \
+tools/install-deps.sh cmake make pkg-config python3 clang libclang-rt-14-dev lv2-dev liblilv-dev sordi \
   libgtest-dev
 
 build=build-asan
