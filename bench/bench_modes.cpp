@@ -1,41 +1,84 @@
-// Nanoseconds per sample of the whole run call, per mode, at 48 kHz with
-// 256-sample periods and a steady reverb (controls not moving).
+// Nanoseconds per sample of whole periods, per mode, at 48 kHz with the
+// bundle's default controls: periods 16, 64, 256 and 1024; the tank filters on
+// (the defaults) or off; controls still, or the reverb level and decay time
+// automated every period (both ramps moving, the decay gains recomputed in
+// every block). Also the worst single period while the room changes.
 #include <benchmark/benchmark.h>
 
-#include <vector>
+#include <algorithm>
+#include <chrono>
 
-#include "../tests/harness.h"
+#include "bench_state.h"
 
 static void BM_Mode(benchmark::State& state)
 {
-    const uint32_t period = 256;
-    Host host(48000.0, period);
-    host.controls[PORT_MODE_SEL] = static_cast<float>(state.range(0));
-    std::vector<float> input = noise_burst(period, period);
-    std::memcpy(host.in.data(), input.data(), period * sizeof(float));
-    for (int i = 0; i < 200; ++i) host.run(period);  // ramps settled, tanks filled
+    const uint32_t period = static_cast<uint32_t>(state.range(1));
+    BenchEngine e(period);
+    e.values[PORT_MODE_SEL] = static_cast<float>(state.range(0));
+    e.filters(state.range(2) != 0);
+    const bool moving = state.range(3) != 0;
+    for (int i = 0; i < 48000 / static_cast<int>(period); ++i) e.run(period);  // tanks filled
+    int step = 0;
     for (auto _ : state) {
-        host.run(period);
-        benchmark::DoNotOptimize(host.out_l.data());
+        if (moving) {
+            ++step;
+            e.values[PORT_WET_A_DB] = -27.0f + static_cast<float>(step % 64) * 0.25f;
+            e.values[PORT_DECAY_MS] = 2500.0f + static_cast<float>(step % 256) * 20.0f;
+        }
+        e.run(period);
+        benchmark::DoNotOptimize(e.out_l.data());
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * period);
-    state.counters["ns_per_sample"] = benchmark::Counter(
-        static_cast<double>(state.iterations() * period),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    ns_per_sample(state, period);
 }
-BENCHMARK(BM_Mode)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Mode)
+    ->ArgNames({"mode", "period", "filters", "moving"})
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {16, 64, 256, 1024}, {1, 0}, {0, 1}});
 
-// A size change: the expensive control update (prime searches and powers).
+// The longest single run of 64 samples (of 2000) while a room control moves
+// in every period: size, jitter and shape at once (every tank line replanned,
+// lines resampled at their wraps), or the decay ramp alone.
+static void worst_period(benchmark::State& state, bool room)
+{
+    BenchEngine e(64);
+    for (int i = 0; i < 750; ++i) e.run(64);
+    double worst = 0.0;
+    int step = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < 2000; ++i) {
+            ++step;
+            if (room) {
+                e.values[PORT_SIZE_MAX] = 20.0f + static_cast<float>(step % 100);
+                e.values[PORT_JITTER] = static_cast<float>(step % 50);
+                e.values[PORT_SHAPE] = static_cast<float>(step % 200) - 100.0f;
+            } else {
+                e.values[PORT_DECAY_MS] = step % 400 < 200 ? 100.0f : 20000.0f;
+            }
+            const auto t0 = std::chrono::steady_clock::now();
+            e.run(64);
+            const auto t1 = std::chrono::steady_clock::now();
+            worst = std::max(worst, std::chrono::duration<double, std::micro>(t1 - t0).count());
+        }
+    }
+    state.counters["worst_run_us"] = worst;
+    state.counters["share_of_period"] = worst / (64.0 / 48000.0 * 1e6);
+}
+
+static void BM_WorstRunRoomMoving(benchmark::State& state) { worst_period(state, true); }
+static void BM_WorstRunDecayMoving(benchmark::State& state) { worst_period(state, false); }
+BENCHMARK(BM_WorstRunRoomMoving)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WorstRunDecayMoving)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// One size change: the control update (prime searches and powers).
 static void BM_SizeChange(benchmark::State& state)
 {
-    Host host(48000.0, 16);
-    host.run(16);
+    BenchEngine e(16);
+    e.run(16);
     float size = 40.0f;
     for (auto _ : state) {
         size = size == 40.0f ? 41.0f : 40.0f;
-        host.controls[PORT_SIZE_MAX] = size;
-        host.run(0);
+        e.values[PORT_SIZE_MAX] = size;
+        e.run(0);
     }
 }
 BENCHMARK(BM_SizeChange)->Unit(benchmark::kMicrosecond);

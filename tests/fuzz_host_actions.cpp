@@ -1,5 +1,5 @@
 // Fuzz target: the input is a sequence of host actions on up to three
-// instances -- instantiate at a chosen rate, control values of any bit
+// instances of either plugin -- instantiate at a chosen rate, control values of any bit
 // pattern, run with 0 to 4096 samples, buffer reconnection (also in place and
 // aliased), deactivate/activate, mode changes and cleanup. Built with
 // AddressSanitizer and UndefinedBehaviorSanitizer, so any memory error,
@@ -19,6 +19,7 @@ namespace {
 enum { SLOTS = 3, BUFFERS = 4, FRAMES = 4096 };
 
 struct Slot {
+    const LV2_Descriptor* desc = nullptr;  // the mono plugin or the stereo variant
     LV2_Handle handle = nullptr;
     float controls[PORT_COUNT] = {};
 };
@@ -56,7 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static std::vector<float> buffers[BUFFERS];
     for (std::vector<float>& b : buffers) b.assign(FRAMES, 0.0f);
-    const LV2_Descriptor* desc = lv2_descriptor(0);
     Slot slots[SLOTS];
     FuzzedDataProvider fdp(data, size);
 
@@ -64,18 +64,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Slot& slot = slots[fdp.ConsumeIntegralInRange<int>(0, SLOTS - 1)];
         const int action = fdp.ConsumeIntegralInRange<int>(0, 7);
         if (action == 0) {
-            if (slot.handle) desc->cleanup(slot.handle);
+            if (slot.handle) slot.desc->cleanup(slot.handle);
+            slot.handle = nullptr;
+            slot.desc = lv2_descriptor(fdp.ConsumeBool() ? 1 : 0);
             const double rate = fdp.ConsumeBool() ? fdp.PickValueInArray(RATES)
                                                   : fdp.ConsumeFloatingPoint<double>();
-            slot.handle = desc->instantiate(desc, rate, "", nullptr);
+            slot.handle = slot.desc->instantiate(slot.desc, rate, "", nullptr);
             if (!slot.handle) continue;
-            for (uint32_t p = 0; p < PORT_COUNT; ++p) desc->connect_port(slot.handle, p, &slot.controls[p]);
-            desc->connect_port(slot.handle, PORT_IN, buffers[0].data());
-            desc->connect_port(slot.handle, PORT_OUT_L, buffers[1].data());
-            desc->connect_port(slot.handle, PORT_OUT_R, buffers[2].data());
+            const bool stereo = slot.desc == lv2_descriptor(1);
+            for (uint32_t p = PORT_DRY_DB; p < PORT_COUNT; ++p)
+                slot.desc->connect_port(slot.handle, stereo ? stereo_port_of(PortIndex(p)) : p,
+                                        &slot.controls[p]);
+            // Audio ports in order: inputs, then the two outputs.
+            const uint32_t audio = stereo ? STEREO_FIRST_CONTROL : PORT_DRY_DB;
+            for (uint32_t p = 0; p < audio; ++p)
+                slot.desc->connect_port(slot.handle, p, buffers[p].data());
             continue;
         }
         if (!slot.handle) continue;
+        const LV2_Descriptor* desc = slot.desc;
         switch (action) {
         case 1:
         {
@@ -87,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             desc->run(slot.handle, fdp.ConsumeIntegralInRange<uint32_t>(0, FRAMES));
             break;
         case 3:
-            desc->connect_port(slot.handle, fdp.ConsumeIntegralInRange<uint32_t>(0, 2),
+            desc->connect_port(slot.handle, fdp.ConsumeIntegralInRange<uint32_t>(0, 3),
                                buffers[fdp.ConsumeIntegralInRange<int>(0, BUFFERS - 1)].data());
             break;
         case 4:
@@ -112,6 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     for (Slot& slot : slots)
-        if (slot.handle) desc->cleanup(slot.handle);
+        if (slot.handle) slot.desc->cleanup(slot.handle);
     return 0;
 }
