@@ -84,7 +84,16 @@ void tank_step(FdnTank* tank, float x);
 // Resample a line's content to its next length (called at a wrap).
 void tank_line_change_length(TankLine* line);
 
-// Output forms over n samples. `process` adds the line sum to out (in may be out).
+// Output forms over n samples: tank_add adds the line sum to out (in may be
+// out), tank_replace writes it, tank_stereo writes the even lines plus
+// cross_mix of the odd ones to left and the other way round to right. They
+// take the eight-lane fast path where the CPU has one.
 void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n);
+
+// The same forms one tank_step per sample: the reference the fast path must
+// equal bit for bit.
+void tank_add_reference(FdnTank* tank, const float* in, float* out, uint32_t n);
+void tank_replace_reference(FdnTank* tank, const float* in, float* out, uint32_t n);
+void tank_stereo_reference(FdnTank* tank, const float* in, float* left, float* right, uint32_t n);

@@ -132,7 +132,7 @@ TEST(Host, TurtleDescriptionsMatchTheControlTable)
         lilv_plugin_get_port_ranges_float(plugin, min.data(), max.data(), def.data());
         for (const PortInfo& info : PORT_TABLE) {
             if (info.kind != PORT_KIND_CONTROL_IN) continue;
-            const uint32_t index = plugin == stereo ? stereo_port_of(info.index) : info.index;
+            const uint32_t index = plugin == stereo ? stereo_port_of(info.index) : uint32_t{info.index};
             const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
             EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(plugin, port)), info.symbol);
             LilvNode* name = lilv_port_get_name(plugin, port);
@@ -165,7 +165,7 @@ TEST(Host, TurtleDescriptionsMatchTheControlTable)
         }
 
         const LilvPort* mode = lilv_plugin_get_port_by_index(
-            plugin, plugin == stereo ? stereo_port_of(PORT_MODE_SEL) : PORT_MODE_SEL);
+            plugin, plugin == stereo ? stereo_port_of(PORT_MODE_SEL) : uint32_t{PORT_MODE_SEL});
         LilvScalePoints* points = lilv_port_get_scale_points(plugin, mode);
         ASSERT_EQ(lilv_scale_points_size(points), static_cast<unsigned>(MODE_COUNT));
         LILV_FOREACH (scale_points, i, points) {
