@@ -39,7 +39,7 @@ void mod_delay_clear(ModDelayLine* line)
 
 // Step 1, modulation: a triangle between 0 and half the depth, one cycle per
 // 1/lfo_increment samples.
-static float modulation_step(ModDelayLine* line)
+static inline float modulation_step(ModDelayLine* line)
 {
     line->lfo_phase = line->lfo_phase + line->lfo_increment;
     float offset;
@@ -58,12 +58,22 @@ static float modulation_step(ModDelayLine* line)
 
 // Linear interpolation at position p on the circle; a position below 0 reads
 // the end of the circle.
-static float read_at(const ModDelayLine* line, float p)
+static inline float read_at(const ModDelayLine* line, float p)
 {
     const float floor_p = std::floor(p);
     const int64_t size = static_cast<int64_t>(line->size);
-    int64_t index = to_i64(floor_p) % size;
-    if (index < 0) index += size;
+    const float fsize = static_cast<float>(line->size);
+    int64_t index;
+    // Positions are within two circles but for a moment after the size has
+    // shrunk: no division then.
+    if (floor_p >= 0.0f && floor_p < fsize)
+        index = static_cast<int64_t>(floor_p);
+    else if (floor_p >= fsize && floor_p < 2.0f * fsize)
+        index = static_cast<int64_t>(floor_p) - size;
+    else {
+        index = to_i64(floor_p) % size;
+        if (index < 0) index += size;
+    }
     int64_t next = index + 1;
     if (next == size) next = 0;
     const float frac = p - floor_p;
@@ -72,7 +82,7 @@ static float read_at(const ModDelayLine* line, float p)
     return a + (b - a) * frac;
 }
 
-static float advance(float pos, float speed, uint64_t size)
+static inline float advance(float pos, float speed, uint64_t size)
 {
     pos = pos + speed;
     const float fsize = static_cast<float>(size);
@@ -82,7 +92,7 @@ static float advance(float pos, float speed, uint64_t size)
 
 // Distance from the read position p to the write head, in samples, in the
 // direction the read head closes in on it.
-static int64_t head_distance(const ModDelayLine* line, float p)
+static inline int64_t head_distance(const ModDelayLine* line, float p)
 {
     int64_t d;
     if (line->speed < 1.0f)
@@ -111,7 +121,7 @@ static void start_crossfade(ModDelayLine* line)
 // One crossfade sample: s from the main head, the fading head read at its
 // own position; both heads move on. The gains stay within 0 ... 1 even when
 // the crossfade length changes during the fade.
-static float crossfade_step(ModDelayLine* line, float s, float offset)
+static inline float crossfade_step(ModDelayLine* line, float s, float offset)
 {
     const float sb = read_at(line, line->fade_pos + offset);
     const float u = line->fade_in_gain * s + line->fade_out_gain * sb;
@@ -220,7 +230,21 @@ void set_feedback(ModDelayLine lines[MOD_DELAY_COUNT], float percent)
     for (int k = 0; k < MOD_DELAY_COUNT; ++k) lines[k].feedback = percent * FEEDBACK_PER_PERCENT;
 }
 
-void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k)
+void delay_chains_process_reference(ModDelayLine lines[MOD_DELAY_COUNT], const float* in,
+                                    float* out, uint32_t n)
+{
+    for (uint32_t i = 0; i < n; ++i) {
+        const float x = in[i];
+        const float a = mod_delay_tick(&lines[0], x);
+        const float a2 = mod_delay_tick(&lines[1], a);
+        const float b = mod_delay_tick(&lines[3], x);
+        const float b2 = mod_delay_tick(&lines[2], b);
+        out[i] = 0.5f * (a2 + b2);
+    }
+}
+
+void delay_stage_process_reference(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n,
+                                   float k)
 {
     for (uint32_t i = 0; i < n; ++i) {
         const float x = work[i];

@@ -59,6 +59,15 @@ static const float JITTER_SCALE = 2.3283064e-10f;
 // at every host rate, so a cutoff sounds at its value only there.
 static const float FILTER_RADIANS_PER_HZ_48K = -0.0001308997f;
 
+// Sylvester's 8x8 Hadamard matrix: entry (r, c) is -1 to the number of bits
+// set in r AND c. Symmetric; the 1/sqrt(8) normalisation is in the line gains.
+inline constexpr float HADAMARD[TANK_LINES][TANK_LINES] = {
+    {1, 1, 1, 1, 1, 1, 1, 1},     {1, -1, 1, -1, 1, -1, 1, -1},
+    {1, 1, -1, -1, 1, 1, -1, -1}, {1, -1, -1, 1, 1, -1, -1, 1},
+    {1, 1, 1, 1, -1, -1, -1, -1}, {1, -1, 1, -1, -1, 1, -1, 1},
+    {1, 1, -1, -1, -1, -1, 1, 1}, {1, -1, -1, 1, -1, 1, 1, -1},
+};
+
 typedef enum { FILTER_BANK_HIGHPASS, FILTER_BANK_LOWPASS } FilterBank;
 
 // Which grouping of the products a computation of a line uses.
@@ -87,7 +96,7 @@ void tank_line_change_length(TankLine* line);
 // Output forms over n samples: tank_add adds the line sum to out (in may be
 // out), tank_replace writes it, tank_stereo writes the even lines plus
 // cross_mix of the odd ones to left and the other way round to right. They
-// take the eight-lane fast path where the CPU has one.
+// run as spans (tank_span.h), in lanes where the CPU has them.
 void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n);

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/tank_span.h"
+
 // Diffusion stage and delay stage: the front end of modes 0 to 3.
 static void front_end(DspState* dsp, const float* in, float* work, uint32_t n, float k)
 {
@@ -10,12 +12,20 @@ static void front_end(DspState* dsp, const float* in, float* work, uint32_t n, f
     delay_stage_process(dsp->delay_lines, work, n, k);
 }
 
-// Tanks 0, 1 and 2 side by side on the same input, their sum into out.
-static void three_tanks(DspState* dsp, const float* work, float* out, uint32_t n)
+// The tanks of a mode advance span by span (eight samples), all their
+// outputs first, side by side; each then takes its input in the mode's order.
+static uint32_t span_length(uint32_t n, uint32_t i)
 {
-    tank_replace(&dsp->tanks[0], work, out, n);
-    tank_add(&dsp->tanks[1], work, out, n);
-    tank_add(&dsp->tanks[2], work, out, n);
+    return n - i < TANK_SPAN ? n - i : uint32_t{TANK_SPAN};
+}
+
+// Tanks 0, 1 and 2 of the span side by side on the same input, their sum
+// into out.
+static void three_tanks(TankSpans* spans, const float* work, float* out)
+{
+    tank_span_output(spans, 0, work, FORM_REPLACE, out, nullptr);
+    tank_span_output(spans, 1, work, FORM_ADD, out, nullptr);
+    tank_span_output(spans, 2, work, FORM_ADD, out, nullptr);
 }
 
 // Mode 0: no tank; the delay stage's plain sum on both sides.
@@ -31,10 +41,16 @@ void mode1_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, u
 {
     float work[BLOCK_SIZE];
     front_end(dsp, in, work, n, 0.25f);
-    tank_replace(&dsp->tanks[0], work, wet_r, n);
-    tank_add(&dsp->tanks[1], work, wet_r, n);
-    tank_replace(&dsp->tanks[2], work, wet_l, n);
-    tank_add(&dsp->tanks[3], work, wet_l, n);
+    TankSpans spans;
+    tank_spans_open(&spans, dsp->tanks, TANK_COUNT);
+    for (uint32_t i = 0; i < n; i += TANK_SPAN) {
+        tank_spans_begin(&spans, span_length(n, i));
+        tank_span_output(&spans, 0, work + i, FORM_REPLACE, wet_r + i, nullptr);
+        tank_span_output(&spans, 1, work + i, FORM_ADD, wet_r + i, nullptr);
+        tank_span_output(&spans, 2, work + i, FORM_REPLACE, wet_l + i, nullptr);
+        tank_span_output(&spans, 3, work + i, FORM_ADD, wet_l + i, nullptr);
+    }
+    tank_spans_close(&spans);
     const float c = dsp->cross_mix;
     for (uint32_t i = 0; i < n; ++i) {
         const float l = wet_l[i];
@@ -49,9 +65,16 @@ void mode2_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, u
 {
     float work[BLOCK_SIZE];
     front_end(dsp, in, work, n, 0.25f);
-    three_tanks(dsp, work, wet_r, n);
-    for (uint32_t i = 0; i < n; ++i) work[i] = wet_r[i] * 0.33333334f;
-    tank_stereo(&dsp->tanks[3], work, wet_l, wet_r, n);
+    TankSpans spans;
+    tank_spans_open(&spans, dsp->tanks, TANK_COUNT);
+    for (uint32_t i = 0; i < n; i += TANK_SPAN) {
+        const uint32_t m = span_length(n, i);
+        tank_spans_begin(&spans, m);
+        three_tanks(&spans, work + i, wet_r + i);
+        for (uint32_t j = i; j < i + m; ++j) work[j] = wet_r[j] * 0.33333334f;
+        tank_span_output(&spans, 3, work + i, FORM_STEREO, wet_l + i, wet_r + i);
+    }
+    tank_spans_close(&spans);
 }
 
 // Mode 3: tanks 1 and 2 in series, each adding its reverb to what it gets,
@@ -61,10 +84,16 @@ void mode3_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, u
 {
     float work[BLOCK_SIZE];
     front_end(dsp, in, work, n, 0.25f);
-    tank_replace(&dsp->tanks[0], work, wet_r, n);
-    tank_add(&dsp->tanks[1], work, work, n);
-    tank_add(&dsp->tanks[2], work, work, n);
-    tank_stereo(&dsp->tanks[3], work, wet_l, wet_r, n);
+    TankSpans spans;
+    tank_spans_open(&spans, dsp->tanks, TANK_COUNT);
+    for (uint32_t i = 0; i < n; i += TANK_SPAN) {
+        tank_spans_begin(&spans, span_length(n, i));
+        tank_span_output(&spans, 0, work + i, FORM_REPLACE, wet_r + i, nullptr);
+        tank_span_output(&spans, 1, work + i, FORM_ADD, work + i, nullptr);
+        tank_span_output(&spans, 2, work + i, FORM_ADD, work + i, nullptr);
+        tank_span_output(&spans, 3, work + i, FORM_STEREO, wet_l + i, wet_r + i);
+    }
+    tank_spans_close(&spans);
 }
 
 // Mode 4: diffusion, tanks 0, 1, 2 summed, two chains of delay lines
@@ -72,18 +101,18 @@ void mode3_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, u
 void mode4_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n)
 {
     float work[BLOCK_SIZE];
+    float tanks_out[BLOCK_SIZE];
     diffusion_stage_process(&dsp->diffusion, in, work, n);
-    three_tanks(dsp, work, wet_r, n);
-    ModDelayLine* lines = dsp->delay_lines;
-    for (uint32_t i = 0; i < n; ++i) {
-        const float x = wet_r[i];
-        const float a = mod_delay_tick(&lines[0], x);
-        const float a2 = mod_delay_tick(&lines[1], a);
-        const float b = mod_delay_tick(&lines[3], x);
-        const float b2 = mod_delay_tick(&lines[2], b);
-        work[i] = 0.5f * (a2 + b2);
+    TankSpans spans;
+    tank_spans_open(&spans, dsp->tanks, TANK_COUNT);
+    for (uint32_t i = 0; i < n; i += TANK_SPAN) {
+        const uint32_t m = span_length(n, i);
+        tank_spans_begin(&spans, m);
+        three_tanks(&spans, work + i, tanks_out + i);
+        delay_chains_process(dsp->delay_lines, tanks_out + i, work + i, m);
+        tank_span_output(&spans, 3, work + i, FORM_STEREO, wet_l + i, wet_r + i);
     }
-    tank_stereo(&dsp->tanks[3], work, wet_l, wet_r, n);
+    tank_spans_close(&spans);
 }
 
 void mode_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n)

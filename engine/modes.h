@@ -25,3 +25,8 @@ void mode4_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, u
 // Runs the selected mode; a mode outside 0 ... 4 advances nothing and leaves
 // a silent wet signal.
 void mode_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n);
+
+// The same with every building block one sample at a time in the plain order:
+// the reference mode_process must equal bit for bit (tests).
+void mode_process_reference(DspState* dsp, const float* in, float* wet_l, float* wet_r,
+                            uint32_t n);

@@ -1,0 +1,375 @@
+// The four delay lines side by side, one in each lane of a vector, their
+// state held in registers through a block. Every lane does what
+// mod_delay_tick does for its line, step for step and rounding for rounding:
+// the triangle modulation (its falling half in double precision), the
+// interpolated read without a division (positions stay within two circles),
+// the distance test and head jump, the crossfade, the fixed lowpass, the
+// feedback write and the blend in double precision. A sample whose positions
+// leave two circles (for a moment after the delay time has shrunk) runs
+// through mod_delay_tick itself.
+#include "dsp/mod_delay.h"
+#include "dsp/simd4.h"
+
+#if DSP_HAVE_V4
+
+namespace {
+
+enum { LANES = 4 };
+
+#define ALWAYS_INLINE inline __attribute__((always_inline))
+
+typedef struct {
+    ModDelayLine* line[LANES];
+    V4 phase, increment, depth;
+    V4 offset;  // the last modulation offset
+    V4 read_pos, fade_pos, speed;
+    V4 fsize;
+    V4i size, write_pos;
+    V4 guard_limit;  // guard + 1
+    V4 fading;       // mask
+    V4 feedback, mix;
+    V4d keep;        // 1 - mix
+    V4 fade_in, fade_out, fade_step;
+    V4i countdown, fade_length;
+    V4 h[5];
+} DelayLanes;
+
+void lanes_load(DelayLanes* v, ModDelayLine* const lines[LANES])
+{
+    float phase[LANES], inc[LANES], depth[LANES], offset[LANES], rp[LANES], fp[LANES];
+    float speed[LANES], fsize[LANES], limit[LANES], fb[LANES], mix[LANES];
+    float fin[LANES], fout[LANES], step[LANES], h[5][LANES];
+    int32_t size[LANES], wp[LANES], countdown[LANES], fade_length[LANES];
+    uint32_t fading_bits[LANES];
+    for (int k = 0; k < LANES; ++k) {
+        const ModDelayLine* l = lines[k];
+        v->line[k] = lines[k];
+        phase[k] = l->lfo_phase;
+        inc[k] = l->lfo_increment;
+        depth[k] = l->lfo_depth;
+        offset[k] = l->mod_offset;
+        rp[k] = l->read_pos;
+        fp[k] = l->fade_pos;
+        speed[k] = l->speed;
+        fsize[k] = static_cast<float>(l->size);
+        size[k] = static_cast<int32_t>(l->size);
+        wp[k] = static_cast<int32_t>(l->write_pos);
+        limit[k] = static_cast<float>(static_cast<int64_t>(l->guard) + 1);
+        fading_bits[k] = l->fading ? 0xFFFFFFFFu : 0u;
+        fb[k] = l->feedback;
+        mix[k] = l->mix;
+        fin[k] = l->fade_in_gain;
+        fout[k] = l->fade_out_gain;
+        step[k] = l->fade_step;
+        countdown[k] = static_cast<int32_t>(l->fade_countdown);
+        fade_length[k] = static_cast<int32_t>(l->fade_length);
+        for (int i = 0; i < 5; ++i) h[i][k] = l->filter_history.history[i];
+    }
+    v->phase = v4_load(phase);
+    v->increment = v4_load(inc);
+    v->depth = v4_load(depth);
+    v->offset = v4_load(offset);
+    v->read_pos = v4_load(rp);
+    v->fade_pos = v4_load(fp);
+    v->speed = v4_load(speed);
+    v->fsize = v4_load(fsize);
+    v->size = v4i_load(size);
+    v->write_pos = v4i_load(wp);
+    v->guard_limit = v4_load(limit);
+    v->fading = v4_from_bits(fading_bits);
+    v->feedback = v4_load(fb);
+    v->mix = v4_load(mix);
+    v->keep = v4d_sub(v4d_set1(1.0), v4_to_double(v->mix));
+    v->fade_in = v4_load(fin);
+    v->fade_out = v4_load(fout);
+    v->fade_step = v4_load(step);
+    v->countdown = v4i_load(countdown);
+    v->fade_length = v4i_load(fade_length);
+    for (int i = 0; i < 5; ++i) v->h[i] = v4_load(h[i]);
+}
+
+void lanes_store(const DelayLanes* v)
+{
+    float phase[LANES], offset[LANES], rp[LANES], fp[LANES];
+    float fin[LANES], fout[LANES], h[5][LANES];
+    int32_t wp[LANES], countdown[LANES];
+    v4_store(phase, v->phase);
+    v4_store(offset, v->offset);
+    v4_store(rp, v->read_pos);
+    v4_store(fp, v->fade_pos);
+    v4_store(fin, v->fade_in);
+    v4_store(fout, v->fade_out);
+    v4i_store(wp, v->write_pos);
+    v4i_store(countdown, v->countdown);
+    for (int i = 0; i < 5; ++i) v4_store(h[i], v->h[i]);
+    uint32_t fading_bits[LANES];
+    v4_store_bits(fading_bits, v->fading);
+    for (int k = 0; k < LANES; ++k) {
+        ModDelayLine* l = v->line[k];
+        l->lfo_phase = phase[k];
+        l->mod_offset = offset[k];
+        l->read_pos = rp[k];
+        l->fade_pos = fp[k];
+        l->fading = fading_bits[k] != 0;
+        l->fade_in_gain = fin[k];
+        l->fade_out_gain = fout[k];
+        l->write_pos = static_cast<uint64_t>(wp[k]);
+        l->fade_countdown = static_cast<uint64_t>(countdown[k]);
+        for (int i = 0; i < 5; ++i) l->filter_history.history[i] = h[i][k];
+    }
+}
+
+// Positions whose floor lies in [0, 2 * size): the reads need no division.
+ALWAYS_INLINE V4 within_two_circles(const DelayLanes* v, V4 floor_p)
+{
+    return v4_and(v4_ge(floor_p, v4_set1(0.0f)), v4_lt(floor_p, v4_add(v->fsize, v->fsize)));
+}
+
+// Linear interpolation at p (floor_p = floor(p), within two circles).
+ALWAYS_INLINE V4 read_lanes(const DelayLanes* v, V4 p, V4 floor_p)
+{
+    const V4 wrapped = v4_select(v4_ge(floor_p, v->fsize), floor_p, v4_sub(floor_p, v->fsize));
+    const V4i index = v4_truncate(wrapped);
+    V4i next = v4i_add(index, v4i_set1(1));
+    next = v4i_select(v4i_eq(next, v->size), next, v4i_set1(0));
+    const float* const b0 = v->line[0]->buffer;
+    const float* const b1 = v->line[1]->buffer;
+    const float* const b2 = v->line[2]->buffer;
+    const float* const b3 = v->line[3]->buffer;
+    const V4 a = v4_gather(b0 + v4i_lane<0>(index), b1 + v4i_lane<1>(index),
+                           b2 + v4i_lane<2>(index), b3 + v4i_lane<3>(index));
+    const V4 b = v4_gather(b0 + v4i_lane<0>(next), b1 + v4i_lane<1>(next), b2 + v4i_lane<2>(next),
+                           b3 + v4i_lane<3>(next));
+    return v4_add(a, v4_mul(v4_sub(b, a), v4_sub(p, floor_p)));
+}
+
+ALWAYS_INLINE V4 advance_lanes(const DelayLanes* v, V4 pos)
+{
+    const V4 next = v4_add(pos, v->speed);
+    return v4_select(v4_ge(next, v->fsize), next, v4_sub(next, v->fsize));
+}
+
+// One sample x (per lane) through the lanes where `active` is set; false,
+// with nothing changed, where a position has left two circles.
+template <bool ALL_ACTIVE>
+ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 active, V4* out)
+{
+    const V4 zero = v4_set1(0.0f);
+    // Modulation.
+    V4 phase = v4_add(v->phase, v->increment);
+    const V4 restart = v4_ge(phase, v4_set1(1.0f));
+    const V4 rising = v4_mul(phase, v->depth);
+    const V4 falling = v4d_to_float(
+        v4d_mul(v4d_sub(v4d_set1(1.0), v4_to_double(phase)), v4_to_double(v->depth)));
+    V4 offset = v4_select(v4_lt(phase, v4_set1(0.5f)), falling, rising);
+    offset = v4_select(restart, offset, zero);
+    phase = v4_select(restart, phase, zero);
+
+    // Positions of the main and the fading head.
+    const V4 p = v4_add(v->read_pos, offset);
+    const V4 floor_p = v4_floor(p);
+    const V4 fading = ALL_ACTIVE ? v->fading : v4_and(v->fading, active);
+    const bool any_fading = v4_any(fading);
+    V4 ok = within_two_circles(v, floor_p);
+    V4 q = zero, floor_q = zero;
+    if (any_fading) {
+        q = v4_add(v->fade_pos, offset);
+        floor_q = v4_floor(q);
+        ok = v4_and(ok, v4_or(within_two_circles(v, floor_q), v4_andnot(fading, v4_true())));
+    }
+    if (v4_any(v4_andnot(ok, ALL_ACTIVE ? v4_true() : active))) return false;
+
+    const V4 s = read_lanes(v, p, floor_p);
+
+    // Distance to the write head for the lanes not fading; a jump where the
+    // read head has come too close.
+    const V4 write_f = v4i_to_float(v->write_pos);
+    const V4i behind = v4_truncate(v4_sub(p, write_f));
+    const V4i ahead = v4i_sub(v->write_pos, v4_truncate(p));
+    V4i d = v4i_select(v4_lt(v->speed, v4_set1(1.0f)), ahead, behind);
+    d = v4i_select(v4i_lt(d, v4i_set1(0)), d, v4i_add(d, v->size));
+    V4 jump = v4_andnot(v->fading, v4_ge(v4_add(v->guard_limit, offset), v4i_to_float(d)));
+    if (!ALL_ACTIVE) jump = v4_and(jump, active);
+
+    V4 u = s;
+    V4 fade_in = v->fade_in, fade_out = v->fade_out, fade_pos = v->fade_pos;
+    V4i countdown = v->countdown;
+    V4 still_fading = v->fading;
+    if (any_fading) {
+        const V4 sb = read_lanes(v, q, floor_q);
+        const V4 mixed = v4_add(v4_mul(fade_in, s), v4_mul(fade_out, sb));
+        V4 in_gain = v4_add(fade_in, v->fade_step);
+        in_gain = v4_select(v4_gt(in_gain, v4_set1(1.0f)), in_gain, v4_set1(1.0f));
+        V4 out_gain = v4_sub(fade_out, v->fade_step);
+        out_gain = v4_select(v4_lt(out_gain, zero), out_gain, zero);
+        const V4i left = v4i_sub(countdown, v4i_set1(1));
+        u = v4_select(fading, u, mixed);
+        fade_in = v4_select(fading, fade_in, in_gain);
+        fade_out = v4_select(fading, fade_out, out_gain);
+        fade_pos = v4_select(fading, fade_pos, advance_lanes(v, fade_pos));
+        countdown = v4i_select(fading, countdown, left);
+        still_fading = v4_andnot(v4_and(fading, v4i_eq(left, v4i_set1(0))), still_fading);
+    }
+    V4 read_pos = v->read_pos;
+    if (v4_any(jump)) {
+        fade_pos = v4_select(jump, fade_pos, read_pos);
+        countdown = v4i_select(jump, countdown, v->fade_length);
+        fade_in = v4_select(jump, fade_in, zero);
+        fade_out = v4_select(jump, fade_out, v4_set1(1.0f));
+        V4 target = v4_add(write_f, v4_mul(v->fsize, v4_set1(0.5f)));
+        target = v4_select(v4_ge(target, v->fsize), target, v4_sub(target, v->fsize));
+        read_pos = v4_select(jump, read_pos, target);
+        still_fading = v4_or(still_fading, jump);
+    }
+    read_pos = advance_lanes(v, read_pos);
+
+    // The fixed lowpass.
+    const V4* h = v->h;
+    const V4 w = v4_sub(
+        v4_sub(v4_sub(v4_sub(v4_mul(v4_set1(LOWPASS_C0), u), v4_mul(v4_set1(LOWPASS_C1), h[0])),
+                      v4_mul(v4_set1(LOWPASS_C2), h[1])),
+               v4_mul(v4_set1(LOWPASS_C3), h[2])),
+        v4_mul(v4_set1(LOWPASS_C4), h[3]));
+    const V4 y = v4_add(
+        v4_add(v4_add(w, v4_mul(v4_set1(4.0f), v4_add(h[0], h[2]))), v4_mul(v4_set1(6.0f), h[1])),
+        h[3]);
+
+    // Feedback write.
+    const V4 value = v4_add(x, v4_mul(v->feedback, y));
+    const V4i at = v->write_pos;
+    if (ALL_ACTIVE) {
+        v->line[0]->buffer[v4i_lane<0>(at)] = v4_lane<0>(value);
+        v->line[1]->buffer[v4i_lane<1>(at)] = v4_lane<1>(value);
+        v->line[2]->buffer[v4i_lane<2>(at)] = v4_lane<2>(value);
+        v->line[3]->buffer[v4i_lane<3>(at)] = v4_lane<3>(value);
+    } else {
+        uint32_t act[LANES];
+        v4_store_bits(act, active);
+        if (act[0]) v->line[0]->buffer[v4i_lane<0>(at)] = v4_lane<0>(value);
+        if (act[1]) v->line[1]->buffer[v4i_lane<1>(at)] = v4_lane<1>(value);
+        if (act[2]) v->line[2]->buffer[v4i_lane<2>(at)] = v4_lane<2>(value);
+        if (act[3]) v->line[3]->buffer[v4i_lane<3>(at)] = v4_lane<3>(value);
+    }
+    V4i write_pos = v4i_add(v->write_pos, v4i_set1(1));
+    write_pos = v4i_select(v4i_lt(write_pos, v->size), v4i_set1(0), write_pos);
+
+    // Blend of input and filtered read signal, in double precision.
+    *out = v4d_to_float(
+        v4d_add(v4d_mul(v->keep, v4_to_double(x)), v4_to_double(v4_mul(v->mix, y))));
+
+    if (ALL_ACTIVE) {
+        v->phase = phase;
+        v->offset = offset;
+        v->read_pos = read_pos;
+        v->fade_pos = fade_pos;
+        v->fade_in = fade_in;
+        v->fade_out = fade_out;
+        v->countdown = countdown;
+        v->fading = still_fading;
+        v->write_pos = write_pos;
+        v->h[4] = v->h[3];
+        v->h[3] = v->h[2];
+        v->h[2] = v->h[1];
+        v->h[1] = v->h[0];
+        v->h[0] = w;
+    } else {
+        v->phase = v4_select(active, v->phase, phase);
+        v->offset = v4_select(active, v->offset, offset);
+        v->read_pos = v4_select(active, v->read_pos, read_pos);
+        v->fade_pos = v4_select(active, v->fade_pos, fade_pos);
+        v->fade_in = v4_select(active, v->fade_in, fade_in);
+        v->fade_out = v4_select(active, v->fade_out, fade_out);
+        v->countdown = v4i_select(active, v->countdown, countdown);
+        v->fading = v4_select(active, v->fading, still_fading);
+        v->write_pos = v4i_select(active, v->write_pos, write_pos);
+        v->h[4] = v4_select(active, v->h[4], v->h[3]);
+        v->h[3] = v4_select(active, v->h[3], v->h[2]);
+        v->h[2] = v4_select(active, v->h[2], v->h[1]);
+        v->h[1] = v4_select(active, v->h[1], v->h[0]);
+        v->h[0] = v4_select(active, v->h[0], w);
+    }
+    return true;
+}
+
+// A sample the lanes cannot take: every active line through mod_delay_tick
+// (kept out of line, so that the lanes' state stays in registers).
+__attribute__((noinline)) DelayLanes scalar_ticks(DelayLanes v, ModDelayLine* const order[LANES],
+                                                  const float input[LANES],
+                                                  const uint32_t active[LANES], float out[LANES])
+{
+    lanes_store(&v);
+    for (int lane = 0; lane < LANES; ++lane)
+        if (active[lane]) out[lane] = mod_delay_tick(order[lane], input[lane]);
+    lanes_load(&v, order);
+    return v;
+}
+
+const uint32_t ON = 0xFFFFFFFFu;
+
+}  // namespace
+
+void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k)
+{
+    ModDelayLine* const order[LANES] = {&lines[0], &lines[1], &lines[2], &lines[3]};
+    DelayLanes v;
+    lanes_load(&v, order);
+    for (uint32_t i = 0; i < n; ++i) {
+        V4 d;
+        if (tick_lanes<true>(&v, v4_set1(work[i]), v4_true(), &d)) {
+            work[i] = k * v4_pair_sum(d);
+        } else {
+            const float input[LANES] = {work[i], work[i], work[i], work[i]};
+            const uint32_t all[LANES] = {ON, ON, ON, ON};
+            float out[LANES];
+            v = scalar_ticks(v, order, input, all, out);
+            work[i] = k * ((out[0] + out[1]) + (out[2] + out[3]));
+        }
+    }
+    lanes_store(&v);
+}
+
+// Lanes hold lines 0, 1, 3, 2: the chain heads in lanes 0 and 2, their
+// second lines in 1 and 3, one sample behind, fed by the heads' outputs of
+// the step before.
+void delay_chains_process(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
+                          uint32_t n)
+{
+    if (n == 0) return;
+    ModDelayLine* const order[LANES] = {&lines[0], &lines[1], &lines[3], &lines[2]};
+    DelayLanes v;
+    lanes_load(&v, order);
+    float head_out[LANES] = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (uint32_t step = 0; step <= n; ++step) {
+        const bool heads = step < n;
+        const bool tails = step > 0;
+        const uint32_t active[LANES] = {heads ? ON : 0u, tails ? ON : 0u, heads ? ON : 0u,
+                                        tails ? ON : 0u};
+        const float x = heads ? in[step] : 0.0f;
+        const float input[LANES] = {x, head_out[0], x, head_out[2]};
+        V4 d;
+        float result[LANES];
+        if (tick_lanes<false>(&v, v4_load(input), v4_from_bits(active), &d))
+            v4_store(result, d);
+        else
+            v = scalar_ticks(v, order, input, active, result);
+        if (tails) out[step - 1] = 0.5f * (result[1] + result[3]);
+        head_out[0] = result[0];
+        head_out[2] = result[2];
+    }
+    lanes_store(&v);
+}
+
+#else
+
+void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k)
+{
+    delay_stage_process_reference(lines, work, n, k);
+}
+
+void delay_chains_process(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
+                          uint32_t n)
+{
+    delay_chains_process_reference(lines, in, out, n);
+}
+
+#endif

@@ -1,0 +1,143 @@
+// Four lanes for the four delay lines: SSE/AVX on x86-64, NEON on 64-bit ARM;
+// floats, 32-bit integers and, for the steps done in double precision, four
+// doubles. Each operation is one IEEE operation per lane with the scalar
+// code's rounding (no contraction: the build uses -ffp-contract=off). Where
+// neither instruction set is available DSP_HAVE_V4 is 0.
+#pragma once
+
+#include <cstdint>
+
+#if defined(__AVX__)
+#include <immintrin.h>
+#define DSP_HAVE_V4 1
+typedef __m128 V4;    // floats
+typedef __m128i V4i;  // 32-bit integers
+typedef __m256d V4d;  // doubles
+
+inline V4 v4_load(const float* p) { return _mm_loadu_ps(p); }
+inline void v4_store(float* p, V4 v) { _mm_storeu_ps(p, v); }
+inline V4i v4i_load(const int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void v4i_store(int32_t* p, V4i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline V4 v4_set1(float x) { return _mm_set1_ps(x); }
+inline V4i v4i_set1(int32_t x) { return _mm_set1_epi32(x); }
+inline V4 v4_add(V4 a, V4 b) { return _mm_add_ps(a, b); }
+inline V4 v4_sub(V4 a, V4 b) { return _mm_sub_ps(a, b); }
+inline V4 v4_mul(V4 a, V4 b) { return _mm_mul_ps(a, b); }
+inline V4 v4_floor(V4 a) { return _mm_floor_ps(a); }
+// Masks: all ones where true.
+inline V4 v4_ge(V4 a, V4 b) { return _mm_cmpge_ps(a, b); }
+inline V4 v4_lt(V4 a, V4 b) { return _mm_cmplt_ps(a, b); }
+inline V4 v4_gt(V4 a, V4 b) { return _mm_cmpgt_ps(a, b); }
+inline V4 v4_and(V4 a, V4 b) { return _mm_and_ps(a, b); }
+inline V4 v4_or(V4 a, V4 b) { return _mm_or_ps(a, b); }
+inline V4 v4_andnot(V4 a, V4 b) { return _mm_andnot_ps(a, b); }  // ~a & b
+// b where the mask is set, else a.
+inline V4 v4_select(V4 mask, V4 a, V4 b) { return _mm_blendv_ps(a, b, mask); }
+inline bool v4_any(V4 mask) { return _mm_movemask_ps(mask) != 0; }
+inline V4 v4_true() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
+inline V4 v4_from_bits(const uint32_t* p)
+{
+    return _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+inline void v4_store_bits(uint32_t* p, V4 mask)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_castps_si128(mask));
+}
+inline V4i v4i_add(V4i a, V4i b) { return _mm_add_epi32(a, b); }
+inline V4i v4i_sub(V4i a, V4i b) { return _mm_sub_epi32(a, b); }
+inline V4 v4i_eq(V4i a, V4i b) { return _mm_castsi128_ps(_mm_cmpeq_epi32(a, b)); }
+inline V4 v4i_lt(V4i a, V4i b) { return _mm_castsi128_ps(_mm_cmplt_epi32(a, b)); }
+inline V4i v4i_select(V4 mask, V4i a, V4i b)
+{
+    return _mm_castps_si128(_mm_blendv_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), mask));
+}
+// Truncation toward zero; the caller keeps values within the int32 range.
+inline V4i v4_truncate(V4 a) { return _mm_cvttps_epi32(a); }
+inline V4 v4i_to_float(V4i a) { return _mm_cvtepi32_ps(a); }
+inline V4d v4_to_double(V4 a) { return _mm256_cvtps_pd(a); }
+inline V4 v4d_to_float(V4d a) { return _mm256_cvtpd_ps(a); }
+inline V4d v4d_set1(double x) { return _mm256_set1_pd(x); }
+template <int K>
+inline float v4_lane(V4 v) { return _mm_cvtss_f32(_mm_permute_ps(v, K)); }
+template <int K>
+inline int32_t v4i_lane(V4i v) { return _mm_extract_epi32(v, K); }
+// One float from each of four addresses.
+inline V4 v4_gather(const float* p0, const float* p1, const float* p2, const float* p3)
+{
+    return _mm_setr_ps(*p0, *p1, *p2, *p3);
+}
+// (v0 + v1) + (v2 + v3).
+inline float v4_pair_sum(V4 v)
+{
+    const __m128 pairs = _mm_add_ps(v, _mm_permute_ps(v, 0xB1));  // v0+v1, v1+v0, v2+v3, v3+v2
+    return _mm_cvtss_f32(_mm_add_ss(pairs, _mm_movehl_ps(pairs, pairs)));
+}
+inline V4d v4d_add(V4d a, V4d b) { return _mm256_add_pd(a, b); }
+inline V4d v4d_sub(V4d a, V4d b) { return _mm256_sub_pd(a, b); }
+inline V4d v4d_mul(V4d a, V4d b) { return _mm256_mul_pd(a, b); }
+
+#elif defined(__aarch64__) && defined(__ARM_NEON)
+#include <arm_neon.h>
+#define DSP_HAVE_V4 1
+typedef float32x4_t V4;
+typedef int32x4_t V4i;
+typedef struct {
+    float64x2_t lo, hi;
+} V4d;
+
+inline V4 v4_load(const float* p) { return vld1q_f32(p); }
+inline void v4_store(float* p, V4 v) { vst1q_f32(p, v); }
+inline V4i v4i_load(const int32_t* p) { return vld1q_s32(p); }
+inline void v4i_store(int32_t* p, V4i v) { vst1q_s32(p, v); }
+inline V4 v4_set1(float x) { return vdupq_n_f32(x); }
+inline V4i v4i_set1(int32_t x) { return vdupq_n_s32(x); }
+inline V4 v4_add(V4 a, V4 b) { return vaddq_f32(a, b); }
+inline V4 v4_sub(V4 a, V4 b) { return vsubq_f32(a, b); }
+inline V4 v4_mul(V4 a, V4 b) { return vmulq_f32(a, b); }
+inline V4 v4_floor(V4 a) { return vrndmq_f32(a); }
+inline V4 v4_mask(uint32x4_t m) { return vreinterpretq_f32_u32(m); }
+inline uint32x4_t v4_bits(V4 a) { return vreinterpretq_u32_f32(a); }
+inline V4 v4_ge(V4 a, V4 b) { return v4_mask(vcgeq_f32(a, b)); }
+inline V4 v4_lt(V4 a, V4 b) { return v4_mask(vcltq_f32(a, b)); }
+inline V4 v4_gt(V4 a, V4 b) { return v4_mask(vcgtq_f32(a, b)); }
+inline V4 v4_and(V4 a, V4 b) { return v4_mask(vandq_u32(v4_bits(a), v4_bits(b))); }
+inline V4 v4_or(V4 a, V4 b) { return v4_mask(vorrq_u32(v4_bits(a), v4_bits(b))); }
+inline V4 v4_andnot(V4 a, V4 b) { return v4_mask(vbicq_u32(v4_bits(b), v4_bits(a))); }
+inline V4 v4_select(V4 mask, V4 a, V4 b) { return vbslq_f32(v4_bits(mask), b, a); }
+inline bool v4_any(V4 mask) { return vmaxvq_u32(v4_bits(mask)) != 0; }
+inline V4 v4_true() { return v4_mask(vdupq_n_u32(0xFFFFFFFFu)); }
+inline V4 v4_from_bits(const uint32_t* p) { return v4_mask(vld1q_u32(p)); }
+inline void v4_store_bits(uint32_t* p, V4 mask) { vst1q_u32(p, v4_bits(mask)); }
+inline V4i v4i_add(V4i a, V4i b) { return vaddq_s32(a, b); }
+inline V4i v4i_sub(V4i a, V4i b) { return vsubq_s32(a, b); }
+inline V4 v4i_eq(V4i a, V4i b) { return v4_mask(vceqq_s32(a, b)); }
+inline V4 v4i_lt(V4i a, V4i b) { return v4_mask(vcltq_s32(a, b)); }
+inline V4i v4i_select(V4 mask, V4i a, V4i b) { return vbslq_s32(v4_bits(mask), b, a); }
+inline V4i v4_truncate(V4 a) { return vcvtq_s32_f32(a); }
+inline V4 v4i_to_float(V4i a) { return vcvtq_f32_s32(a); }
+inline V4d v4_to_double(V4 a) { return V4d{vcvt_f64_f32(vget_low_f32(a)), vcvt_high_f64_f32(a)}; }
+inline V4 v4d_to_float(V4d a) { return vcvt_high_f32_f64(vcvt_f32_f64(a.lo), a.hi); }
+inline V4d v4d_set1(double x) { return V4d{vdupq_n_f64(x), vdupq_n_f64(x)}; }
+template <int K>
+inline float v4_lane(V4 v) { return vgetq_lane_f32(v, K); }
+template <int K>
+inline int32_t v4i_lane(V4i v) { return vgetq_lane_s32(v, K); }
+inline V4 v4_gather(const float* p0, const float* p1, const float* p2, const float* p3)
+{
+    V4 v = vld1q_dup_f32(p0);
+    v = vld1q_lane_f32(p1, v, 1);
+    v = vld1q_lane_f32(p2, v, 2);
+    return vld1q_lane_f32(p3, v, 3);
+}
+inline float v4_pair_sum(V4 v)
+{
+    const float32x4_t pairs = vpaddq_f32(v, v);  // v0+v1, v2+v3, ...
+    return vgetq_lane_f32(pairs, 0) + vgetq_lane_f32(pairs, 1);
+}
+inline V4d v4d_add(V4d a, V4d b) { return V4d{vaddq_f64(a.lo, b.lo), vaddq_f64(a.hi, b.hi)}; }
+inline V4d v4d_sub(V4d a, V4d b) { return V4d{vsubq_f64(a.lo, b.lo), vsubq_f64(a.hi, b.hi)}; }
+inline V4d v4d_mul(V4d a, V4d b) { return V4d{vmulq_f64(a.lo, b.lo), vmulq_f64(a.hi, b.hi)}; }
+
+#else
+#define DSP_HAVE_V4 0
+#endif
