@@ -21,9 +21,11 @@ enum { LANES = 4 };
 typedef struct {
     ModDelayLine* line[LANES];
     V4 phase, increment, depth;
+    V4d depth_d;     // depth in double precision
     V4 offset;  // the last modulation offset
     V4 read_pos, fade_pos, speed;
-    V4 fsize;
+    V4 fsize, two_circles, half_circle;
+    V4 slow;         // speed below 1: the read head falls behind
     V4i size, write_pos;
     V4 guard_limit;  // guard + 1
     V4 fading;       // mask
@@ -34,7 +36,7 @@ typedef struct {
     V4 h[5];
 } DelayLanes;
 
-void lanes_load(DelayLanes* v, ModDelayLine* const lines[LANES])
+ALWAYS_INLINE void lanes_load(DelayLanes* v, ModDelayLine* const lines[LANES])
 {
     float phase[LANES], inc[LANES], depth[LANES], offset[LANES], rp[LANES], fp[LANES];
     float speed[LANES], fsize[LANES], limit[LANES], fb[LANES], mix[LANES];
@@ -68,11 +70,15 @@ void lanes_load(DelayLanes* v, ModDelayLine* const lines[LANES])
     v->phase = v4_load(phase);
     v->increment = v4_load(inc);
     v->depth = v4_load(depth);
+    v->depth_d = v4_to_double(v->depth);
     v->offset = v4_load(offset);
     v->read_pos = v4_load(rp);
     v->fade_pos = v4_load(fp);
     v->speed = v4_load(speed);
+    v->slow = v4_lt(v->speed, v4_set1(1.0f));
     v->fsize = v4_load(fsize);
+    v->two_circles = v4_add(v->fsize, v->fsize);
+    v->half_circle = v4_mul(v->fsize, v4_set1(0.5f));
     v->size = v4i_load(size);
     v->write_pos = v4i_load(wp);
     v->guard_limit = v4_load(limit);
@@ -88,7 +94,7 @@ void lanes_load(DelayLanes* v, ModDelayLine* const lines[LANES])
     for (int i = 0; i < 5; ++i) v->h[i] = v4_load(h[i]);
 }
 
-void lanes_store(const DelayLanes* v)
+ALWAYS_INLINE void lanes_store(const DelayLanes* v)
 {
     float phase[LANES], offset[LANES], rp[LANES], fp[LANES];
     float fin[LANES], fout[LANES], h[5][LANES];
@@ -122,7 +128,7 @@ void lanes_store(const DelayLanes* v)
 // Positions whose floor lies in [0, 2 * size): the reads need no division.
 ALWAYS_INLINE V4 within_two_circles(const DelayLanes* v, V4 floor_p)
 {
-    return v4_and(v4_ge(floor_p, v4_set1(0.0f)), v4_lt(floor_p, v4_add(v->fsize, v->fsize)));
+    return v4_and(v4_ge(floor_p, v4_set1(0.0f)), v4_lt(floor_p, v->two_circles));
 }
 
 // Linear interpolation at p (floor_p = floor(p), within two circles).
@@ -130,16 +136,25 @@ ALWAYS_INLINE V4 read_lanes(const DelayLanes* v, V4 p, V4 floor_p)
 {
     const V4 wrapped = v4_select(v4_ge(floor_p, v->fsize), floor_p, v4_sub(floor_p, v->fsize));
     const V4i index = v4_truncate(wrapped);
-    V4i next = v4i_add(index, v4i_set1(1));
-    next = v4i_select(v4i_eq(next, v->size), next, v4i_set1(0));
-    const float* const b0 = v->line[0]->buffer;
-    const float* const b1 = v->line[1]->buffer;
-    const float* const b2 = v->line[2]->buffer;
-    const float* const b3 = v->line[3]->buffer;
-    const V4 a = v4_gather(b0 + v4i_lane<0>(index), b1 + v4i_lane<1>(index),
-                           b2 + v4i_lane<2>(index), b3 + v4i_lane<3>(index));
-    const V4 b = v4_gather(b0 + v4i_lane<0>(next), b1 + v4i_lane<1>(next), b2 + v4i_lane<2>(next),
-                           b3 + v4i_lane<3>(next));
+    const V4i next = v4i_add(index, v4i_set1(1));
+    const V4 at_end = v4i_eq(next, v->size);
+    // Indices are below 32000: as unsigned they need no sign extension.
+    const float* const a0 = v->line[0]->buffer + static_cast<uint32_t>(v4i_lane<0>(index));
+    const float* const a1 = v->line[1]->buffer + static_cast<uint32_t>(v4i_lane<1>(index));
+    const float* const a2 = v->line[2]->buffer + static_cast<uint32_t>(v4i_lane<2>(index));
+    const float* const a3 = v->line[3]->buffer + static_cast<uint32_t>(v4i_lane<3>(index));
+    V4 a, b;
+    if (!v4_any(at_end)) {
+        v4_gather_pairs(a0, a1, a2, a3, &a, &b);  // the next sample follows in memory
+    } else {
+        // A position at the end of its circle reads its next sample at 0.
+        a = v4_gather(a0, a1, a2, a3);
+        const V4i wrapped_next = v4i_select(at_end, next, v4i_set1(0));
+        b = v4_gather(v->line[0]->buffer + static_cast<uint32_t>(v4i_lane<0>(wrapped_next)),
+                      v->line[1]->buffer + static_cast<uint32_t>(v4i_lane<1>(wrapped_next)),
+                      v->line[2]->buffer + static_cast<uint32_t>(v4i_lane<2>(wrapped_next)),
+                      v->line[3]->buffer + static_cast<uint32_t>(v4i_lane<3>(wrapped_next)));
+    }
     return v4_add(a, v4_mul(v4_sub(b, a), v4_sub(p, floor_p)));
 }
 
@@ -160,7 +175,7 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 active, V4* out)
     const V4 restart = v4_ge(phase, v4_set1(1.0f));
     const V4 rising = v4_mul(phase, v->depth);
     const V4 falling = v4d_to_float(
-        v4d_mul(v4d_sub(v4d_set1(1.0), v4_to_double(phase)), v4_to_double(v->depth)));
+        v4d_mul(v4d_sub(v4d_set1(1.0), v4_to_double(phase)), v->depth_d));
     V4 offset = v4_select(v4_lt(phase, v4_set1(0.5f)), falling, rising);
     offset = v4_select(restart, offset, zero);
     phase = v4_select(restart, phase, zero);
@@ -186,7 +201,7 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 active, V4* out)
     const V4 write_f = v4i_to_float(v->write_pos);
     const V4i behind = v4_truncate(v4_sub(p, write_f));
     const V4i ahead = v4i_sub(v->write_pos, v4_truncate(p));
-    V4i d = v4i_select(v4_lt(v->speed, v4_set1(1.0f)), ahead, behind);
+    V4i d = v4i_select(v->slow, ahead, behind);
     d = v4i_select(v4i_lt(d, v4i_set1(0)), d, v4i_add(d, v->size));
     V4 jump = v4_andnot(v->fading, v4_ge(v4_add(v->guard_limit, offset), v4i_to_float(d)));
     if (!ALL_ACTIVE) jump = v4_and(jump, active);
@@ -216,7 +231,7 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 active, V4* out)
         countdown = v4i_select(jump, countdown, v->fade_length);
         fade_in = v4_select(jump, fade_in, zero);
         fade_out = v4_select(jump, fade_out, v4_set1(1.0f));
-        V4 target = v4_add(write_f, v4_mul(v->fsize, v4_set1(0.5f)));
+        V4 target = v4_add(write_f, v->half_circle);
         target = v4_select(v4_ge(target, v->fsize), target, v4_sub(target, v->fsize));
         read_pos = v4_select(jump, read_pos, target);
         still_fading = v4_or(still_fading, jump);
@@ -238,17 +253,17 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 active, V4* out)
     const V4 value = v4_add(x, v4_mul(v->feedback, y));
     const V4i at = v->write_pos;
     if (ALL_ACTIVE) {
-        v->line[0]->buffer[v4i_lane<0>(at)] = v4_lane<0>(value);
-        v->line[1]->buffer[v4i_lane<1>(at)] = v4_lane<1>(value);
-        v->line[2]->buffer[v4i_lane<2>(at)] = v4_lane<2>(value);
-        v->line[3]->buffer[v4i_lane<3>(at)] = v4_lane<3>(value);
+        v->line[0]->buffer[static_cast<uint32_t>(v4i_lane<0>(at))] = v4_lane<0>(value);
+        v->line[1]->buffer[static_cast<uint32_t>(v4i_lane<1>(at))] = v4_lane<1>(value);
+        v->line[2]->buffer[static_cast<uint32_t>(v4i_lane<2>(at))] = v4_lane<2>(value);
+        v->line[3]->buffer[static_cast<uint32_t>(v4i_lane<3>(at))] = v4_lane<3>(value);
     } else {
         uint32_t act[LANES];
         v4_store_bits(act, active);
-        if (act[0]) v->line[0]->buffer[v4i_lane<0>(at)] = v4_lane<0>(value);
-        if (act[1]) v->line[1]->buffer[v4i_lane<1>(at)] = v4_lane<1>(value);
-        if (act[2]) v->line[2]->buffer[v4i_lane<2>(at)] = v4_lane<2>(value);
-        if (act[3]) v->line[3]->buffer[v4i_lane<3>(at)] = v4_lane<3>(value);
+        if (act[0]) v->line[0]->buffer[static_cast<uint32_t>(v4i_lane<0>(at))] = v4_lane<0>(value);
+        if (act[1]) v->line[1]->buffer[static_cast<uint32_t>(v4i_lane<1>(at))] = v4_lane<1>(value);
+        if (act[2]) v->line[2]->buffer[static_cast<uint32_t>(v4i_lane<2>(at))] = v4_lane<2>(value);
+        if (act[3]) v->line[3]->buffer[static_cast<uint32_t>(v4i_lane<3>(at))] = v4_lane<3>(value);
     }
     V4i write_pos = v4i_add(v->write_pos, v4i_set1(1));
     write_pos = v4i_select(v4i_lt(write_pos, v->size), v4i_set1(0), write_pos);

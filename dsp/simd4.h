@@ -66,6 +66,18 @@ inline V4 v4_gather(const float* p0, const float* p1, const float* p2, const flo
 {
     return _mm_setr_ps(*p0, *p1, *p2, *p3);
 }
+// Two adjacent floats from each of four addresses: first[k] = pk[0],
+// second[k] = pk[1].
+inline void v4_gather_pairs(const float* p0, const float* p1, const float* p2, const float* p3,
+                            V4* first, V4* second)
+{
+    const __m128 l01 = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p0))),
+                                    reinterpret_cast<const __m64*>(p1));
+    const __m128 l23 = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p2))),
+                                    reinterpret_cast<const __m64*>(p3));
+    *first = _mm_shuffle_ps(l01, l23, _MM_SHUFFLE(2, 0, 2, 0));
+    *second = _mm_shuffle_ps(l01, l23, _MM_SHUFFLE(3, 1, 3, 1));
+}
 // (v0 + v1) + (v2 + v3).
 inline float v4_pair_sum(V4 v)
 {
@@ -128,6 +140,14 @@ inline V4 v4_gather(const float* p0, const float* p1, const float* p2, const flo
     v = vld1q_lane_f32(p1, v, 1);
     v = vld1q_lane_f32(p2, v, 2);
     return vld1q_lane_f32(p3, v, 3);
+}
+inline void v4_gather_pairs(const float* p0, const float* p1, const float* p2, const float* p3,
+                            V4* first, V4* second)
+{
+    const float32x4_t l01 = vcombine_f32(vld1_f32(p0), vld1_f32(p1));
+    const float32x4_t l23 = vcombine_f32(vld1_f32(p2), vld1_f32(p3));
+    *first = vuzp1q_f32(l01, l23);
+    *second = vuzp2q_f32(l01, l23);
 }
 inline float v4_pair_sum(V4 v)
 {

@@ -111,7 +111,7 @@ TEST(FastPaths, EveryModeEqualsTheScalarReferenceBitForBit)
                 random_change(fast.get(), &r);
                 random_change(reference.get(), &same);
             }
-            const uint32_t n = block % 5 == 0 ? 1 + r.next() % BLOCK_SIZE : BLOCK_SIZE;
+            const uint32_t n = block % 5 == 0 ? 1 + r.next() % BLOCK_SIZE : uint32_t{BLOCK_SIZE};
             for (uint32_t i = 0; i < n; ++i) in[i] = block < 3000 || block % 200 < 20 ? r.between(-0.5f, 0.5f) : 0.0f;
             mode_process(fast.get(), in, fl, fr, n);
             mode_process_reference(reference.get(), in, rl, rr, n);
