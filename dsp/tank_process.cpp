@@ -60,7 +60,7 @@ void tank_step(FdnTank* tank, float x)
 }
 
 // ---- The output forms, one tank_step per sample: the reference that the
-// lane-parallel spans (tank_span.cpp) equal bit for bit. ----
+// lane-parallel forms (tank_lanes.cpp) equal bit for bit. ----
 
 void tank_add_reference(FdnTank* tank, const float* in, float* out, uint32_t n)
 {

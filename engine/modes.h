@@ -16,12 +16,6 @@ typedef enum {
     MODE_COUNT
 } Mode;
 
-void mode0_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n);
-void mode1_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n);
-void mode2_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n);
-void mode3_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n);
-void mode4_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n);
-
 // Runs the selected mode; a mode outside 0 ... 4 advances nothing and leaves
 // a silent wet signal.
 void mode_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n);

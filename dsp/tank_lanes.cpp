@@ -1,0 +1,305 @@
+// The tank's output forms with the eight lines in the lanes of one vector.
+//
+// Between two wraps a line reads what it wrote at least 101 samples ago, so
+// eight samples can be read first: each line's eight samples are one row.
+// Transposed, the rows give one vector of all lines per sample, and the
+// filter recurrences run across lines, sample by sample. The mix is summed
+// column by column over line-major rows of the previous outputs (each lane one
+// sample), the writes of a line are one fused multiply-add and one row store,
+// and the output forms add rows. A span of eight with a wrap inside takes the
+// samples one tank_step at a time up to the wrap. Every sample is what
+// tank_step gives, bit for bit.
+#include <cmath>
+
+#include "dsp/simd.h"
+#include "dsp/tank.h"
+
+#if DSP_HAVE_V8
+
+enum { SPAN = 8 };
+
+typedef enum { FORM_REPLACE, FORM_ADD, FORM_STEREO } TankForm;
+
+// The tank's per-line state in lanes while spans run.
+typedef struct {
+    V8 line_out;
+    V8 before_last;  // line_out before the last sample, for the stored mix
+    V8 gain;
+    V8 hp_coefficient, hp_state, hp_mask;
+    V8 lp_coefficient, lp_state, lp_mask;
+} TankLanes;
+
+static void form_sample(TankForm form, const FdnTank* tank, float* a, float* b)
+{
+    const float* l = tank->line_out;
+    switch (form) {
+    case FORM_REPLACE:
+        *a = ((l[0] + l[1]) + (l[2] + l[3])) + ((l[4] + l[5]) + (l[6] + l[7]));
+        break;
+    case FORM_ADD: {
+        float sum = *a;
+        for (int k = 0; k < TANK_LINES; ++k) sum = sum + l[k];
+        *a = sum;
+        break;
+    }
+    case FORM_STEREO: {
+        const float even = (l[0] + l[2]) + (l[4] + l[6]);
+        const float odd = (l[1] + l[3]) + (l[5] + l[7]);
+        *a = std::fma(tank->cross_mix, odd, even);
+        *b = std::fma(tank->cross_mix, even, odd);
+        break;
+    }
+    }
+}
+
+// Which lines of a bank filter: decides the loop variant once per call.
+typedef enum { FILTERS_NONE, FILTERS_ALL, FILTERS_SOME } FilterSet;
+
+static FilterSet filter_set(const bool on[TANK_LINES])
+{
+    int count = 0;
+    for (int k = 0; k < TANK_LINES; ++k) count += on[k] ? 1 : 0;
+    return count == 0 ? FILTERS_NONE : (count == TANK_LINES ? FILTERS_ALL : FILTERS_SOME);
+}
+
+static void lanes_load(const FdnTank* tank, TankLanes* v)
+{
+    v->line_out = v8_load(tank->line_out);
+    v->before_last = v->line_out;
+    v->gain = v8_load(tank->line_gain);
+    v8_load_pairs(&tank->highpass[0].coefficient, &v->hp_coefficient, &v->hp_state);
+    v8_load_pairs(&tank->lowpass[0].coefficient, &v->lp_coefficient, &v->lp_state);
+    v->hp_mask = v8_mask(tank->highpass_on);
+    v->lp_mask = v8_mask(tank->lowpass_on);
+}
+
+// Back into the tank record: outputs, filter states and the last mix, as
+// tank_step leaves them.
+static void lanes_store(const TankLanes* v, FdnTank* tank)
+{
+    v8_store(tank->line_out, v->line_out);
+    v8_store_pairs(&tank->highpass[0].coefficient, v->hp_coefficient, v->hp_state);
+    v8_store_pairs(&tank->lowpass[0].coefficient, v->lp_coefficient, v->lp_state);
+    float previous[TANK_LINES];
+    v8_store(previous, v->before_last);
+    // mixed[c]: previous[k] * H[k][c] summed from k = 0 upward, all columns at once.
+    V8 sum = v8_set1(previous[0]);
+    for (int k = 1; k < TANK_LINES; ++k) {
+        float signs[TANK_LINES];
+        for (int c = 0; c < TANK_LINES; ++c) signs[c] = HADAMARD[k][c] > 0.0f ? 0.0f : -0.0f;
+        sum = v8_add(sum, v8_xor(v8_set1(previous[k]), v8_load(signs)));
+    }
+    v8_store(tank->mixed, sum);
+}
+
+// Samples every line can take before the first wrap.
+static uint64_t room_before_wrap(const FdnTank* tank)
+{
+    uint64_t room = UINT64_MAX;
+    for (const TankLine& line : tank->lines) {
+        const uint64_t r = line.plan.length - line.write_pos;
+        room = r < room ? r : room;
+    }
+    return room;
+}
+
+// After a span that reached a wrap: the lines at their end start over and
+// take their planned length.
+static void wrap_lines(FdnTank* tank)
+{
+    for (TankLine& line : tank->lines) {
+        if (line.write_pos >= line.plan.length) {
+            line.write_pos = 0;
+            if (line.plan.next_length != 0) tank_line_change_length(&line);
+        }
+    }
+}
+
+// One sample of a bank over the lanes: every lane (ALL) or the masked ones.
+template <FilterSet SET>
+static inline V8 highpass_lanes(V8 coefficient, V8 mask, V8* state, V8 u)
+{
+    if (SET == FILTERS_NONE) return u;
+    const V8 w = v8_mul(coefficient, v8_sub(*state, u));
+    const V8 next = v8_add(u, w);
+    const V8 out = v8_xor(w, v8_set1(-0.0f));
+    if (SET == FILTERS_ALL) {
+        *state = next;
+        return out;
+    }
+    *state = v8_select(mask, *state, next);
+    return v8_select(mask, u, out);
+}
+
+template <FilterSet SET>
+static inline V8 lowpass_lanes(V8 coefficient, V8 mask, V8* state, V8 u)
+{
+    if (SET == FILTERS_NONE) return u;
+    const V8 next = v8_fma(coefficient, v8_sub(*state, u), u);
+    if (SET == FILTERS_ALL) {
+        *state = next;
+        return next;
+    }
+    *state = v8_select(mask, *state, next);
+    return v8_select(mask, u, next);
+}
+
+// The output forms over a span's rows, in the sums' stated order.
+static void form_rows(TankForm form, const FdnTank* tank, const V8 r[TANK_LINES], float* a,
+                      float* b)
+{
+    switch (form) {
+    case FORM_REPLACE:
+        v8_store(a, v8_add(v8_add(v8_add(r[0], r[1]), v8_add(r[2], r[3])),
+                           v8_add(v8_add(r[4], r[5]), v8_add(r[6], r[7]))));
+        break;
+    case FORM_ADD: {
+        V8 sum = v8_load(a);
+        for (int k = 0; k < TANK_LINES; ++k) sum = v8_add(sum, r[k]);
+        v8_store(a, sum);
+        break;
+    }
+    case FORM_STEREO: {
+        const V8 even = v8_add(v8_add(r[0], r[2]), v8_add(r[4], r[6]));
+        const V8 odd = v8_add(v8_add(r[1], r[3]), v8_add(r[5], r[7]));
+        const V8 c = v8_set1(tank->cross_mix);
+        v8_store(a, v8_fma(c, odd, even));
+        v8_store(b, v8_fma(c, even, odd));
+        break;
+    }
+    }
+}
+
+// ---- One tank over a whole block, its lanes in registers. ----
+
+// The sums of the mix, column by column over line-major rows s[0..7] (each
+// lane a sample), in tank_step's order: line 0 upward, a -1 entry subtracting
+// (which rounds exactly as adding the negated value). Sums that agree in the
+// signs of their first terms are one computation: after lines 0 and 1 there
+// are two distinct partial sums, after line 3 four, from line 4 on eight.
+// Each column then times its line's gain plus the input, fused, is stored as
+// the line's eight writes.
+static inline void mix_and_write(const V8 s[TANK_LINES], const float gains[TANK_LINES], V8 input,
+                                 float* const at[TANK_LINES])
+{
+    const V8 p1[2] = {v8_add(s[0], s[1]), v8_sub(s[0], s[1])};
+    V8 p3[4];
+    for (int c = 0; c < 4; ++c) {
+        const V8 p2 = (c & 2) ? v8_sub(p1[c & 1], s[2]) : v8_add(p1[c & 1], s[2]);
+        p3[c] = ((c ^ (c >> 1)) & 1) ? v8_sub(p2, s[3]) : v8_add(p2, s[3]);
+    }
+    for (int c = 0; c < TANK_LINES; ++c) {
+        V8 sum = HADAMARD[4][c] > 0.0f ? v8_add(p3[c & 3], s[4]) : v8_sub(p3[c & 3], s[4]);
+        for (int k = 5; k < TANK_LINES; ++k)
+            sum = HADAMARD[k][c] > 0.0f ? v8_add(sum, s[k]) : v8_sub(sum, s[k]);
+        v8_store(at[c], v8_fma(sum, v8_set1(gains[c]), input));
+    }
+}
+
+template <FilterSet HP, FilterSet LP, TankForm FORM>
+static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint32_t n)
+{
+    TankLanes v;
+    lanes_load(tank, &v);
+    bool in_lanes = true;
+    float gains[TANK_LINES];
+    v8_store(gains, v.gain);
+    uint64_t room = room_before_wrap(tank);
+    uint32_t i = 0;
+    while (i < n) {
+        if (n - i >= SPAN && room >= SPAN) {
+            if (!in_lanes) lanes_load(tank, &v);
+            in_lanes = true;
+            float* at[TANK_LINES];
+            V8 r[TANK_LINES], s[TANK_LINES];
+            for (int k = 0; k < TANK_LINES; ++k) {
+                TankLine* line = &tank->lines[k];
+                at[k] = line->buffer + line->write_pos;
+                r[k] = v8_load(at[k]);
+            }
+            const V8 input = v8_load(in + i);
+            v8_transpose(r);
+            s[0] = v.line_out;
+            V8 hp_state = v.hp_state, lp_state = v.lp_state;
+            for (int j = 0; j < SPAN; ++j) {
+                const V8 high = highpass_lanes<HP>(v.hp_coefficient, v.hp_mask, &hp_state, r[j]);
+                r[j] = lowpass_lanes<LP>(v.lp_coefficient, v.lp_mask, &lp_state, high);
+                if (j + 1 < SPAN) s[j + 1] = r[j];
+            }
+            v.hp_state = hp_state;
+            v.lp_state = lp_state;
+            v.before_last = r[SPAN - 2];
+            v.line_out = r[SPAN - 1];
+            v8_transpose(s);
+            mix_and_write(s, gains, input, at);
+            v8_transpose(r);
+            for (TankLine& line : tank->lines) line.write_pos += SPAN;
+            room -= SPAN;
+            if (room == 0) {
+                wrap_lines(tank);
+                room = room_before_wrap(tank);
+            }
+            form_rows(FORM, tank, r, a + i, b ? b + i : nullptr);
+            i += SPAN;
+        } else {
+            if (in_lanes) lanes_store(&v, tank);
+            in_lanes = false;
+            tank_step(tank, in[i]);
+            form_sample(FORM, tank, a + i, b ? b + i : nullptr);
+            room = room_before_wrap(tank);
+            i += 1;
+        }
+    }
+    if (in_lanes) lanes_store(&v, tank);
+}
+
+typedef void (*TankBlock)(FdnTank*, const float*, float*, float*, uint32_t);
+
+template <TankForm FORM>
+static void tank_block_of(FdnTank* tank, const float* in, float* a, float* b, uint32_t n)
+{
+    static const TankBlock BY_SETS[3][3] = {
+        {tank_block<FILTERS_NONE, FILTERS_NONE, FORM>, tank_block<FILTERS_NONE, FILTERS_ALL, FORM>,
+         tank_block<FILTERS_NONE, FILTERS_SOME, FORM>},
+        {tank_block<FILTERS_ALL, FILTERS_NONE, FORM>, tank_block<FILTERS_ALL, FILTERS_ALL, FORM>,
+         tank_block<FILTERS_ALL, FILTERS_SOME, FORM>},
+        {tank_block<FILTERS_SOME, FILTERS_NONE, FORM>, tank_block<FILTERS_SOME, FILTERS_ALL, FORM>,
+         tank_block<FILTERS_SOME, FILTERS_SOME, FORM>},
+    };
+    BY_SETS[filter_set(tank->highpass_on)][filter_set(tank->lowpass_on)](tank, in, a, b, n);
+}
+
+void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n)
+{
+    tank_block_of<FORM_ADD>(tank, in, out, nullptr, n);
+}
+
+void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n)
+{
+    tank_block_of<FORM_REPLACE>(tank, in, out, nullptr, n);
+}
+
+void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n)
+{
+    tank_block_of<FORM_STEREO>(tank, in, left, right, n);
+}
+
+#else
+
+void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n)
+{
+    tank_add_reference(tank, in, out, n);
+}
+
+void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n)
+{
+    tank_replace_reference(tank, in, out, n);
+}
+
+void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n)
+{
+    tank_stereo_reference(tank, in, left, right, n);
+}
+
+#endif
+
