@@ -196,92 +196,152 @@ static inline void mix_and_write(const V8 s[TANK_LINES], const float gains[TANK_
     }
 }
 
-template <FilterSet HP, FilterSet LP, TankForm FORM>
-static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint32_t n)
+// COUNT tanks (one or two) over a block, all taking the same input, their
+// forms written in order (tank 0's, then tank 1's, sample for sample, as if
+// tank 0 had run the whole block first: the tanks share nothing but the
+// input, which is read before any output is written). Two tanks side by side
+// hide the latency of each other's filter recurrences.
+template <FilterSet HP, FilterSet LP, int COUNT>
+static void tanks_block(FdnTank* const tanks[COUNT], const TankForm forms[COUNT],
+                        float* const out_a[COUNT], float* const out_b[COUNT], const float* in,
+                        uint32_t n)
 {
-    TankLanes v;
-    lanes_load(tank, &v);
+    TankLanes v[COUNT];
+    float gains[COUNT][TANK_LINES];
+    uint64_t room[COUNT];
+    for (int t = 0; t < COUNT; ++t) {
+        lanes_load(tanks[t], &v[t]);
+        v8_store(gains[t], v[t].gain);
+        room[t] = room_before_wrap(tanks[t]);
+    }
     bool in_lanes = true;
-    float gains[TANK_LINES];
-    v8_store(gains, v.gain);
-    uint64_t room = room_before_wrap(tank);
     uint32_t i = 0;
     while (i < n) {
-        if (n - i >= SPAN && room >= SPAN) {
-            if (!in_lanes) lanes_load(tank, &v);
+        bool fits = n - i >= SPAN;
+        for (int t = 0; t < COUNT; ++t) fits = fits && room[t] >= SPAN;
+        if (fits) {
+            if (!in_lanes)
+                for (int t = 0; t < COUNT; ++t) lanes_load(tanks[t], &v[t]);
             in_lanes = true;
-            float* at[TANK_LINES];
-            V8 r[TANK_LINES], s[TANK_LINES];
-            for (int k = 0; k < TANK_LINES; ++k) {
-                TankLine* line = &tank->lines[k];
-                at[k] = line->buffer + line->write_pos;
-                r[k] = v8_load(at[k]);
+            float* at[COUNT][TANK_LINES];
+            V8 r[COUNT][TANK_LINES], s[COUNT][TANK_LINES];
+            for (int t = 0; t < COUNT; ++t) {
+                for (int k = 0; k < TANK_LINES; ++k) {
+                    TankLine* line = &tanks[t]->lines[k];
+                    at[t][k] = line->buffer + line->write_pos;
+                    r[t][k] = v8_load(at[t][k]);
+                }
+                v8_transpose(r[t]);
+                s[t][0] = v[t].line_out;
             }
             const V8 input = v8_load(in + i);
-            v8_transpose(r);
-            s[0] = v.line_out;
-            V8 hp_state = v.hp_state, lp_state = v.lp_state;
+            V8 hp_state[COUNT], lp_state[COUNT];
+            for (int t = 0; t < COUNT; ++t) {
+                hp_state[t] = v[t].hp_state;
+                lp_state[t] = v[t].lp_state;
+            }
             for (int j = 0; j < SPAN; ++j) {
-                const V8 high = highpass_lanes<HP>(v.hp_coefficient, v.hp_mask, &hp_state, r[j]);
-                r[j] = lowpass_lanes<LP>(v.lp_coefficient, v.lp_mask, &lp_state, high);
-                if (j + 1 < SPAN) s[j + 1] = r[j];
+                for (int t = 0; t < COUNT; ++t) {
+                    const V8 high =
+                        highpass_lanes<HP>(v[t].hp_coefficient, v[t].hp_mask, &hp_state[t], r[t][j]);
+                    r[t][j] = lowpass_lanes<LP>(v[t].lp_coefficient, v[t].lp_mask, &lp_state[t], high);
+                    if (j + 1 < SPAN) s[t][j + 1] = r[t][j];
+                }
             }
-            v.hp_state = hp_state;
-            v.lp_state = lp_state;
-            v.before_last = r[SPAN - 2];
-            v.line_out = r[SPAN - 1];
-            v8_transpose(s);
-            mix_and_write(s, gains, input, at);
-            v8_transpose(r);
-            for (TankLine& line : tank->lines) line.write_pos += SPAN;
-            room -= SPAN;
-            if (room == 0) {
-                wrap_lines(tank);
-                room = room_before_wrap(tank);
+            for (int t = 0; t < COUNT; ++t) {
+                v[t].hp_state = hp_state[t];
+                v[t].lp_state = lp_state[t];
+                v[t].before_last = r[t][SPAN - 2];
+                v[t].line_out = r[t][SPAN - 1];
+                v8_transpose(s[t]);
+                mix_and_write(s[t], gains[t], input, at[t]);
+                v8_transpose(r[t]);
+                for (TankLine& line : tanks[t]->lines) line.write_pos += SPAN;
+                room[t] -= SPAN;
+                if (room[t] == 0) {
+                    wrap_lines(tanks[t]);
+                    room[t] = room_before_wrap(tanks[t]);
+                }
             }
-            form_rows(FORM, tank, r, a + i, b ? b + i : nullptr);
+            for (int t = 0; t < COUNT; ++t)
+                form_rows(forms[t], tanks[t], r[t], out_a[t] + i, out_b[t] ? out_b[t] + i : nullptr);
             i += SPAN;
         } else {
-            if (in_lanes) lanes_store(&v, tank);
+            if (in_lanes)
+                for (int t = 0; t < COUNT; ++t) lanes_store(&v[t], tanks[t]);
             in_lanes = false;
-            tank_step(tank, in[i]);
-            form_sample(FORM, tank, a + i, b ? b + i : nullptr);
-            room = room_before_wrap(tank);
+            const float x = in[i];
+            for (int t = 0; t < COUNT; ++t) {
+                tank_step(tanks[t], x);
+                form_sample(forms[t], tanks[t], out_a[t] + i, out_b[t] ? out_b[t] + i : nullptr);
+                room[t] = room_before_wrap(tanks[t]);
+            }
             i += 1;
         }
     }
-    if (in_lanes) lanes_store(&v, tank);
+    if (in_lanes)
+        for (int t = 0; t < COUNT; ++t) lanes_store(&v[t], tanks[t]);
 }
 
-typedef void (*TankBlock)(FdnTank*, const float*, float*, float*, uint32_t);
+typedef void (*TanksBlock)(FdnTank* const[], const TankForm[], float* const[], float* const[],
+                           const float*, uint32_t);
 
-template <TankForm FORM>
-static void tank_block_of(FdnTank* tank, const float* in, float* a, float* b, uint32_t n)
+// The variant for the tanks' filter flags, chosen once per call. The filter
+// controls set all tanks alike; should two tanks ever differ, the masked
+// variant serves both.
+template <int COUNT>
+static void tanks_process(FdnTank* const tanks[COUNT], const TankForm forms[COUNT],
+                          float* const out_a[COUNT], float* const out_b[COUNT], const float* in,
+                          uint32_t n)
 {
-    static const TankBlock BY_SETS[3][3] = {
-        {tank_block<FILTERS_NONE, FILTERS_NONE, FORM>, tank_block<FILTERS_NONE, FILTERS_ALL, FORM>,
-         tank_block<FILTERS_NONE, FILTERS_SOME, FORM>},
-        {tank_block<FILTERS_ALL, FILTERS_NONE, FORM>, tank_block<FILTERS_ALL, FILTERS_ALL, FORM>,
-         tank_block<FILTERS_ALL, FILTERS_SOME, FORM>},
-        {tank_block<FILTERS_SOME, FILTERS_NONE, FORM>, tank_block<FILTERS_SOME, FILTERS_ALL, FORM>,
-         tank_block<FILTERS_SOME, FILTERS_SOME, FORM>},
+    static const TanksBlock BY_SETS[3][3] = {
+        {tanks_block<FILTERS_NONE, FILTERS_NONE, COUNT>, tanks_block<FILTERS_NONE, FILTERS_ALL, COUNT>,
+         tanks_block<FILTERS_NONE, FILTERS_SOME, COUNT>},
+        {tanks_block<FILTERS_ALL, FILTERS_NONE, COUNT>, tanks_block<FILTERS_ALL, FILTERS_ALL, COUNT>,
+         tanks_block<FILTERS_ALL, FILTERS_SOME, COUNT>},
+        {tanks_block<FILTERS_SOME, FILTERS_NONE, COUNT>, tanks_block<FILTERS_SOME, FILTERS_ALL, COUNT>,
+         tanks_block<FILTERS_SOME, FILTERS_SOME, COUNT>},
     };
-    BY_SETS[filter_set(tank->highpass_on)][filter_set(tank->lowpass_on)](tank, in, a, b, n);
+    FilterSet hp = filter_set(tanks[0]->highpass_on), lp = filter_set(tanks[0]->lowpass_on);
+    for (int t = 1; t < COUNT; ++t) {
+        if (filter_set(tanks[t]->highpass_on) != hp) hp = FILTERS_SOME;
+        if (filter_set(tanks[t]->lowpass_on) != lp) lp = FILTERS_SOME;
+    }
+    BY_SETS[hp][lp](tanks, forms, out_a, out_b, in, n);
+}
+
+static void tank_alone(FdnTank* tank, TankForm form, const float* in, float* a, float* b, uint32_t n)
+{
+    FdnTank* const tanks[1] = {tank};
+    const TankForm forms[1] = {form};
+    float* const out_a[1] = {a};
+    float* const out_b[1] = {b};
+    tanks_process<1>(tanks, forms, out_a, out_b, in, n);
 }
 
 void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n)
 {
-    tank_block_of<FORM_ADD>(tank, in, out, nullptr, n);
+    tank_alone(tank, FORM_ADD, in, out, nullptr, n);
 }
 
 void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n)
 {
-    tank_block_of<FORM_REPLACE>(tank, in, out, nullptr, n);
+    tank_alone(tank, FORM_REPLACE, in, out, nullptr, n);
 }
 
 void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n)
 {
-    tank_block_of<FORM_STEREO>(tank, in, left, right, n);
+    tank_alone(tank, FORM_STEREO, in, left, right, n);
+}
+
+void tank_pair_replace_add(FdnTank* first, float* replace_out, FdnTank* second, float* add_out,
+                           const float* in, uint32_t n)
+{
+    FdnTank* const tanks[2] = {first, second};
+    const TankForm forms[2] = {FORM_REPLACE, FORM_ADD};
+    float* const out_a[2] = {replace_out, add_out};
+    float* const out_b[2] = {nullptr, nullptr};
+    tanks_process<2>(tanks, forms, out_a, out_b, in, n);
 }
 
 #else
@@ -299,6 +359,12 @@ void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n)
 void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n)
 {
     tank_stereo_reference(tank, in, left, right, n);
+}
+
+void tank_pair_replace_add(FdnTank* first, float* replace_out, FdnTank* second, float* add_out,
+                           const float* in, uint32_t n)
+{
+    tank_pair_replace_add_reference(first, replace_out, second, add_out, in, n);
 }
 
 #endif
