@@ -16,7 +16,7 @@
 
 #if DSP_HAVE_V8
 
-enum { SPAN = 8 };
+enum { SPAN = 8, PREFETCH_AHEAD = 64 };
 
 typedef enum { FORM_REPLACE, FORM_ADD, FORM_STEREO } TankForm;
 
@@ -62,6 +62,7 @@ static FilterSet filter_set(const bool on[TANK_LINES])
     return count == 0 ? FILTERS_NONE : (count == TANK_LINES ? FILTERS_ALL : FILTERS_SOME);
 }
 
+template <bool MASKS>
 static void lanes_load(const FdnTank* tank, TankLanes* v)
 {
     v->line_out = v8_load(tank->line_out);
@@ -69,8 +70,10 @@ static void lanes_load(const FdnTank* tank, TankLanes* v)
     v->gain = v8_load(tank->line_gain);
     v8_load_pairs(&tank->highpass[0].coefficient, &v->hp_coefficient, &v->hp_state);
     v8_load_pairs(&tank->lowpass[0].coefficient, &v->lp_coefficient, &v->lp_state);
-    v->hp_mask = v8_mask(tank->highpass_on);
-    v->lp_mask = v8_mask(tank->lowpass_on);
+    if (MASKS) {
+        v->hp_mask = v8_mask(tank->highpass_on);
+        v->lp_mask = v8_mask(tank->lowpass_on);
+    }
 }
 
 // Back into the tank record: outputs, filter states and the last mix, as
@@ -90,6 +93,39 @@ static void lanes_store(const TankLanes* v, FdnTank* tank)
         sum = v8_add(sum, v8_xor(v8_set1(previous[k]), v8_load(signs)));
     }
     v8_store(tank->mixed, sum);
+}
+
+// A span in which a line wraps can still run in lanes when the line keeps
+// its length: its reads and writes continue at position 0.
+static bool wraps_keep_lengths(const FdnTank* tank)
+{
+    for (const TankLine& line : tank->lines)
+        if (line.plan.length - line.write_pos < SPAN && line.plan.next_length != 0) return false;
+    return true;
+}
+
+// A line's eight samples from its write position on, and back; where the line
+// wraps inside the span, the rest comes from (goes to) position 0.
+static V8 load_row(const TankLine* line)
+{
+    const uint64_t room = line->plan.length - line->write_pos;
+    if (room >= SPAN) return v8_load(line->buffer + line->write_pos);
+    float row[SPAN];
+    for (uint64_t j = 0; j < SPAN; ++j)
+        row[j] = line->buffer[j < room ? line->write_pos + j : j - room];
+    return v8_load(row);
+}
+
+static void store_row(TankLine* line, V8 value)
+{
+    const uint64_t room = line->plan.length - line->write_pos;
+    if (room >= SPAN) {
+        v8_store(line->buffer + line->write_pos, value);
+        return;
+    }
+    float row[SPAN];
+    v8_store(row, value);
+    for (uint64_t j = 0; j < SPAN; ++j) line->buffer[j < room ? line->write_pos + j : j - room] = row[j];
 }
 
 // Samples every line can take before the first wrap.
@@ -179,8 +215,9 @@ static void form_rows(TankForm form, const FdnTank* tank, const V8 r[TANK_LINES]
 // are two distinct partial sums, after line 3 four, from line 4 on eight.
 // Each column then times its line's gain plus the input, fused, is stored as
 // the line's eight writes.
+template <bool CONTIGUOUS>
 static inline void mix_and_write(const V8 s[TANK_LINES], const float gains[TANK_LINES], V8 input,
-                                 float* const at[TANK_LINES])
+                                 TankLine* lines)
 {
     const V8 p1[2] = {v8_add(s[0], s[1]), v8_sub(s[0], s[1])};
     V8 p3[4];
@@ -192,7 +229,11 @@ static inline void mix_and_write(const V8 s[TANK_LINES], const float gains[TANK_
         V8 sum = HADAMARD[4][c] > 0.0f ? v8_add(p3[c & 3], s[4]) : v8_sub(p3[c & 3], s[4]);
         for (int k = 5; k < TANK_LINES; ++k)
             sum = HADAMARD[k][c] > 0.0f ? v8_add(sum, s[k]) : v8_sub(sum, s[k]);
-        v8_store(at[c], v8_fma(sum, v8_set1(gains[c]), input));
+        const V8 value = v8_fma(sum, v8_set1(gains[c]), input);
+        if (CONTIGUOUS)
+            v8_store(lines[c].buffer + lines[c].write_pos, value);
+        else
+            store_row(&lines[c], value);
     }
 }
 
@@ -206,30 +247,43 @@ static void tanks_block(FdnTank* const tanks[COUNT], const TankForm forms[COUNT]
                         float* const out_a[COUNT], float* const out_b[COUNT], const float* in,
                         uint32_t n)
 {
+    const bool masks = HP == FILTERS_SOME || LP == FILTERS_SOME;
     TankLanes v[COUNT];
     float gains[COUNT][TANK_LINES];
     uint64_t room[COUNT];
     for (int t = 0; t < COUNT; ++t) {
-        lanes_load(tanks[t], &v[t]);
+        lanes_load<masks>(tanks[t], &v[t]);
         v8_store(gains[t], v[t].gain);
         room[t] = room_before_wrap(tanks[t]);
     }
     bool in_lanes = true;
     uint32_t i = 0;
     while (i < n) {
-        bool fits = n - i >= SPAN;
-        for (int t = 0; t < COUNT; ++t) fits = fits && room[t] >= SPAN;
+        // Lanes for eight samples unless a line changes its length inside them.
+        bool contiguous = true, fits = n - i >= SPAN;
+        for (int t = 0; t < COUNT && fits; ++t) {
+            if (room[t] >= SPAN) continue;
+            contiguous = false;
+            fits = wraps_keep_lengths(tanks[t]);
+        }
         if (fits) {
             if (!in_lanes)
-                for (int t = 0; t < COUNT; ++t) lanes_load(tanks[t], &v[t]);
+                for (int t = 0; t < COUNT; ++t) lanes_load<masks>(tanks[t], &v[t]);
             in_lanes = true;
-            float* at[COUNT][TANK_LINES];
             V8 r[COUNT][TANK_LINES], s[COUNT][TANK_LINES];
             for (int t = 0; t < COUNT; ++t) {
-                for (int k = 0; k < TANK_LINES; ++k) {
-                    TankLine* line = &tanks[t]->lines[k];
-                    at[t][k] = line->buffer + line->write_pos;
-                    r[t][k] = v8_load(at[t][k]);
+                const TankLine* lines = tanks[t]->lines;
+                if (contiguous) {
+                    for (int k = 0; k < TANK_LINES; ++k) {
+                        const float* at = lines[k].buffer + lines[k].write_pos;
+                        r[t][k] = v8_load(at);
+                        // The lines are streams through 4 MB: ask for the
+                        // memory of a few spans ahead now.
+                        __builtin_prefetch(at + PREFETCH_AHEAD);
+                        __builtin_prefetch(at + PREFETCH_AHEAD, 1);
+                    }
+                } else {
+                    for (int k = 0; k < TANK_LINES; ++k) r[t][k] = load_row(&lines[k]);
                 }
                 v8_transpose(r[t]);
                 s[t][0] = v[t].line_out;
@@ -254,14 +308,23 @@ static void tanks_block(FdnTank* const tanks[COUNT], const TankForm forms[COUNT]
                 v[t].before_last = r[t][SPAN - 2];
                 v[t].line_out = r[t][SPAN - 1];
                 v8_transpose(s[t]);
-                mix_and_write(s[t], gains[t], input, at[t]);
-                v8_transpose(r[t]);
-                for (TankLine& line : tanks[t]->lines) line.write_pos += SPAN;
-                room[t] -= SPAN;
+                if (contiguous) {
+                    mix_and_write<true>(s[t], gains[t], input, tanks[t]->lines);
+                    for (TankLine& line : tanks[t]->lines) line.write_pos += SPAN;
+                    room[t] -= SPAN;
+                } else {
+                    mix_and_write<false>(s[t], gains[t], input, tanks[t]->lines);
+                    for (TankLine& line : tanks[t]->lines) {
+                        const uint64_t left = line.plan.length - line.write_pos;
+                        line.write_pos = left >= SPAN ? line.write_pos + SPAN : SPAN - left;
+                    }
+                    room[t] = 0;
+                }
                 if (room[t] == 0) {
                     wrap_lines(tanks[t]);
                     room[t] = room_before_wrap(tanks[t]);
                 }
+                v8_transpose(r[t]);
             }
             for (int t = 0; t < COUNT; ++t)
                 form_rows(forms[t], tanks[t], r[t], out_a[t] + i, out_b[t] ? out_b[t] + i : nullptr);
