@@ -351,7 +351,8 @@ void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint3
 
 // Lanes hold lines 0, 1, 3, 2: the chain heads in lanes 0 and 2, their
 // second lines in 1 and 3, one sample behind, fed by the heads' outputs of
-// the step before.
+// the step before. Only the first step (heads alone) and the last (second
+// lines alone) leave lanes idle.
 void delay_chains_process(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
                           uint32_t n)
 {
@@ -359,23 +360,24 @@ void delay_chains_process(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, 
     ModDelayLine* const order[LANES] = {&lines[0], &lines[1], &lines[3], &lines[2]};
     DelayLanes v;
     lanes_load(&v, order);
-    float head_out[LANES] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const uint32_t heads[LANES] = {ON, 0u, ON, 0u};
+    const uint32_t tails[LANES] = {0u, ON, 0u, ON};
+    const uint32_t all[LANES] = {ON, ON, ON, ON};
+    V4 d = v4_set1(0.0f);
     for (uint32_t step = 0; step <= n; ++step) {
-        const bool heads = step < n;
-        const bool tails = step > 0;
-        const uint32_t active[LANES] = {heads ? ON : 0u, tails ? ON : 0u, heads ? ON : 0u,
-                                        tails ? ON : 0u};
-        const float x = heads ? in[step] : 0.0f;
-        const float input[LANES] = {x, head_out[0], x, head_out[2]};
-        V4 d;
-        float result[LANES];
-        if (tick_lanes<false>(&v, v4_load(input), v4_from_bits(active), &d))
-            v4_store(result, d);
-        else
-            v = scalar_ticks(v, order, input, active, result);
-        if (tails) out[step - 1] = 0.5f * (result[1] + result[3]);
-        head_out[0] = result[0];
-        head_out[2] = result[2];
+        const uint32_t* active = step == 0 ? heads : (step == n ? tails : all);
+        const float x = step < n ? in[step] : 0.0f;
+        const V4 input = v4_trn1(v4_set1(x), d);  // x, head 0's last output, x, head 2's
+        const bool done = step == 0 || step == n
+                              ? tick_lanes<false>(&v, input, v4_from_bits(active), &d)
+                              : tick_lanes<true>(&v, input, v4_true(), &d);
+        if (!done) {
+            float in_lanes[LANES], result[LANES] = {0.0f, 0.0f, 0.0f, 0.0f};
+            v4_store(in_lanes, input);
+            v = scalar_ticks(v, order, in_lanes, active, result);
+            d = v4_load(result);
+        }
+        if (step > 0) out[step - 1] = 0.5f * (v4_lane<1>(d) + v4_lane<3>(d));
     }
     lanes_store(&v);
 }

@@ -78,6 +78,8 @@ inline void v4_gather_pairs(const float* p0, const float* p1, const float* p2, c
     *first = _mm_shuffle_ps(l01, l23, _MM_SHUFFLE(2, 0, 2, 0));
     *second = _mm_shuffle_ps(l01, l23, _MM_SHUFFLE(3, 1, 3, 1));
 }
+// {a0, b0, a2, b2}.
+inline V4 v4_trn1(V4 a, V4 b) { return _mm_blend_ps(a, _mm_moveldup_ps(b), 0xA); }
 // (v0 + v1) + (v2 + v3).
 inline float v4_pair_sum(V4 v)
 {
@@ -149,6 +151,7 @@ inline void v4_gather_pairs(const float* p0, const float* p1, const float* p2, c
     *first = vuzp1q_f32(l01, l23);
     *second = vuzp2q_f32(l01, l23);
 }
+inline V4 v4_trn1(V4 a, V4 b) { return vtrn1q_f32(a, b); }
 inline float v4_pair_sum(V4 v)
 {
     const float32x4_t pairs = vpaddq_f32(v, v);  // v0+v1, v2+v3, ...
