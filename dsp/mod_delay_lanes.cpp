@@ -14,7 +14,7 @@
 
 namespace {
 
-enum { LANES = 4, PREFETCH_AHEAD = 48 };
+enum { LANES = 4, PREFETCH_AHEAD = 48, BLOCK = 16 };
 
 #define ALWAYS_INLINE inline __attribute__((always_inline))
 
@@ -172,11 +172,12 @@ ALWAYS_INLINE V4 advance_lanes(const DelayLanes* v, V4 pos)
 
 // One sample x (per lane) through the lanes where `active` is set; false,
 // with nothing changed, where a position has left two circles.
+// The triangle modulation of one sample for the active lanes: the new phase
+// and offset (its falling half in double precision).
 template <bool ALL_ACTIVE>
-ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 active, V4* out)
+ALWAYS_INLINE V4 modulation_lanes(DelayLanes* v, V4 active)
 {
     const V4 zero = v4_set1(0.0f);
-    // Modulation.
     V4 phase = v4_add(v->phase, v->increment);
     const V4 restart = v4_ge(phase, v4_set1(1.0f));
     const V4 rising = v4_mul(phase, v->depth);
@@ -185,6 +186,25 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 active, V4* out)
     V4 offset = v4_select(v4_lt(phase, v4_set1(0.5f)), falling, rising);
     offset = v4_select(restart, offset, zero);
     phase = v4_select(restart, phase, zero);
+    v->phase = ALL_ACTIVE ? phase : v4_select(active, v->phase, phase);
+    v->offset = ALL_ACTIVE ? offset : v4_select(active, v->offset, offset);
+    return offset;
+}
+
+// Blend of input and filtered read signal, in double precision.
+ALWAYS_INLINE V4 blend_lanes(const DelayLanes* v, V4 x, V4 y)
+{
+    return v4d_to_float(
+        v4d_add(v4d_mul(v->keep, v4_to_double(x)), v4_to_double(v4_mul(v->mix, y))));
+}
+
+// One sample x (per lane) through the active lanes, after the modulation:
+// the lowpass output y; false, with nothing changed, where a position has
+// left two circles.
+template <bool ALL_ACTIVE>
+ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 offset, V4 active, V4* out_y)
+{
+    const V4 zero = v4_set1(0.0f);
 
     // Positions of the main and the fading head.
     const V4 p = v4_add(v->read_pos, offset);
@@ -274,13 +294,8 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 active, V4* out)
     V4i write_pos = v4i_add(v->write_pos, v4i_set1(1));
     write_pos = v4i_select(v4i_lt(write_pos, v->size), v4i_set1(0), write_pos);
 
-    // Blend of input and filtered read signal, in double precision.
-    *out = v4d_to_float(
-        v4d_add(v4d_mul(v->keep, v4_to_double(x)), v4_to_double(v4_mul(v->mix, y))));
-
+    *out_y = y;
     if (ALL_ACTIVE) {
-        v->phase = phase;
-        v->offset = offset;
         v->read_pos = read_pos;
         v->fade_pos = fade_pos;
         v->fade_in = fade_in;
@@ -294,8 +309,6 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 active, V4* out)
         v->h[1] = v->h[0];
         v->h[0] = w;
     } else {
-        v->phase = v4_select(active, v->phase, phase);
-        v->offset = v4_select(active, v->offset, offset);
         v->read_pos = v4_select(active, v->read_pos, read_pos);
         v->fade_pos = v4_select(active, v->fade_pos, fade_pos);
         v->fade_in = v4_select(active, v->fade_in, fade_in);
@@ -312,12 +325,15 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 active, V4* out)
     return true;
 }
 
-// A sample the lanes cannot take: every active line through mod_delay_tick
-// (kept out of line, so that the lanes' state stays in registers).
-__attribute__((noinline)) DelayLanes scalar_ticks(DelayLanes v, ModDelayLine* const order[LANES],
+// A sample the lanes cannot take: every active line through mod_delay_tick,
+// from the modulation phase it had before the sample (kept out of line, so
+// that the lanes' state stays in registers).
+__attribute__((noinline)) DelayLanes scalar_ticks(DelayLanes v, V4 phase_before,
+                                                  ModDelayLine* const order[LANES],
                                                   const float input[LANES],
                                                   const uint32_t active[LANES], float out[LANES])
 {
+    v.phase = phase_before;
     lanes_store(&v);
     for (int lane = 0; lane < LANES; ++lane)
         if (active[lane]) out[lane] = mod_delay_tick(order[lane], input[lane]);
@@ -329,21 +345,39 @@ const uint32_t ON = 0xFFFFFFFFu;
 
 }  // namespace
 
-void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k)
+// Three passes over the block, so that no long chain of dependent steps
+// runs through a sample: the modulation offsets first (the phases are the
+// only recurrence there), then the heads, reads, filters and writes, then
+// the blends and the sum.
+static void delay_stage_block(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k)
 {
     ModDelayLine* const order[LANES] = {&lines[0], &lines[1], &lines[2], &lines[3]};
     DelayLanes v;
     lanes_load(&v, order);
+    V4 phase_before[BLOCK], offset[BLOCK], y[BLOCK];
     for (uint32_t i = 0; i < n; ++i) {
-        V4 d;
-        if (tick_lanes<true>(&v, v4_set1(work[i]), v4_true(), &d)) {
-            work[i] = k * v4_pair_sum(d);
-        } else {
+        phase_before[i] = v.phase;
+        offset[i] = modulation_lanes<true>(&v, v4_true());
+    }
+    const V4 end_phase = v.phase, end_offset = v.offset;
+    float direct[BLOCK][LANES];
+    bool scalar[BLOCK];
+    for (uint32_t i = 0; i < n; ++i) {
+        scalar[i] = !tick_lanes<true>(&v, v4_set1(work[i]), offset[i], v4_true(), &y[i]);
+        if (scalar[i]) {
             const float input[LANES] = {work[i], work[i], work[i], work[i]};
             const uint32_t all[LANES] = {ON, ON, ON, ON};
-            float out[LANES];
-            v = scalar_ticks(v, order, input, all, out);
-            work[i] = k * ((out[0] + out[1]) + (out[2] + out[3]));
+            v = scalar_ticks(v, phase_before[i], order, input, all, direct[i]);
+        }
+    }
+    v.phase = end_phase;
+    v.offset = end_offset;
+    for (uint32_t i = 0; i < n; ++i) {
+        const float* d = direct[i];
+        if (!scalar[i]) {
+            work[i] = k * v4_pair_sum(blend_lanes(&v, v4_set1(work[i]), y[i]));
+        } else {
+            work[i] = k * ((d[0] + d[1]) + (d[2] + d[3]));
         }
     }
     lanes_store(&v);
@@ -352,34 +386,60 @@ void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint3
 // Lanes hold lines 0, 1, 3, 2: the chain heads in lanes 0 and 2, their
 // second lines in 1 and 3, one sample behind, fed by the heads' outputs of
 // the step before. Only the first step (heads alone) and the last (second
-// lines alone) leave lanes idle.
-void delay_chains_process(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
-                          uint32_t n)
+// lines alone) leave lanes idle. The modulation runs first, as above; the
+// blends stay in the steps, as the second lines take them as input.
+static void delay_chains_block(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
+                               uint32_t n)
 {
-    if (n == 0) return;
     ModDelayLine* const order[LANES] = {&lines[0], &lines[1], &lines[3], &lines[2]};
     DelayLanes v;
     lanes_load(&v, order);
     const uint32_t heads[LANES] = {ON, 0u, ON, 0u};
     const uint32_t tails[LANES] = {0u, ON, 0u, ON};
     const uint32_t all[LANES] = {ON, ON, ON, ON};
+    V4 phase_before[BLOCK + 1], offset[BLOCK + 1];
+    for (uint32_t step = 0; step <= n; ++step) {
+        phase_before[step] = v.phase;
+        offset[step] = step == 0   ? modulation_lanes<false>(&v, v4_from_bits(heads))
+                       : step == n ? modulation_lanes<false>(&v, v4_from_bits(tails))
+                                   : modulation_lanes<true>(&v, v4_true());
+    }
+    const V4 end_phase = v.phase, end_offset = v.offset;
     V4 d = v4_set1(0.0f);
     for (uint32_t step = 0; step <= n; ++step) {
         const uint32_t* active = step == 0 ? heads : (step == n ? tails : all);
         const float x = step < n ? in[step] : 0.0f;
         const V4 input = v4_trn1(v4_set1(x), d);  // x, head 0's last output, x, head 2's
+        V4 y;
         const bool done = step == 0 || step == n
-                              ? tick_lanes<false>(&v, input, v4_from_bits(active), &d)
-                              : tick_lanes<true>(&v, input, v4_true(), &d);
-        if (!done) {
+                              ? tick_lanes<false>(&v, input, offset[step], v4_from_bits(active), &y)
+                              : tick_lanes<true>(&v, input, offset[step], v4_true(), &y);
+        if (done) {
+            d = blend_lanes(&v, input, y);
+        } else {
             float in_lanes[LANES], result[LANES] = {0.0f, 0.0f, 0.0f, 0.0f};
             v4_store(in_lanes, input);
-            v = scalar_ticks(v, order, in_lanes, active, result);
+            v = scalar_ticks(v, phase_before[step], order, in_lanes, active, result);
             d = v4_load(result);
         }
         if (step > 0) out[step - 1] = 0.5f * (v4_lane<1>(d) + v4_lane<3>(d));
     }
+    v.phase = end_phase;
+    v.offset = end_offset;
     lanes_store(&v);
+}
+
+void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k)
+{
+    for (uint32_t i = 0; i < n; i += BLOCK)
+        delay_stage_block(lines, work + i, n - i < BLOCK ? n - i : uint32_t{BLOCK}, k);
+}
+
+void delay_chains_process(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
+                          uint32_t n)
+{
+    for (uint32_t i = 0; i < n; i += BLOCK)
+        delay_chains_block(lines, in + i, out + i, n - i < BLOCK ? n - i : uint32_t{BLOCK});
 }
 
 #else
