@@ -29,7 +29,7 @@ typedef struct {
     V8 lp_coefficient, lp_state, lp_mask;
 } TankLanes;
 
-static void form_sample(TankForm form, const FdnTank* tank, float* a, float* b)
+static inline void form_sample(TankForm form, const FdnTank* tank, float* a, float* b)
 {
     const float* l = tank->line_out;
     switch (form) {
@@ -181,7 +181,7 @@ static inline V8 lowpass_lanes(V8 coefficient, V8 mask, V8* state, V8 u)
 }
 
 // The output forms over a span's rows, in the sums' stated order.
-static void form_rows(TankForm form, const FdnTank* tank, const V8 r[TANK_LINES], float* a,
+static inline void form_rows(TankForm form, const FdnTank* tank, const V8 r[TANK_LINES], float* a,
                       float* b)
 {
     switch (form) {
@@ -242,11 +242,11 @@ static inline void mix_and_write(const V8 s[TANK_LINES], const float gains[TANK_
 // tank 0 had run the whole block first: the tanks share nothing but the
 // input, which is read before any output is written). Two tanks side by side
 // hide the latency of each other's filter recurrences.
-template <FilterSet HP, FilterSet LP, int COUNT>
-static void tanks_block(FdnTank* const tanks[COUNT], const TankForm forms[COUNT],
-                        float* const out_a[COUNT], float* const out_b[COUNT], const float* in,
-                        uint32_t n)
+template <FilterSet HP, FilterSet LP, int COUNT, TankForm FIRST, TankForm SECOND>
+static void tanks_block(FdnTank* const tanks[COUNT], float* const out_a[COUNT],
+                        float* const out_b[COUNT], const float* in, uint32_t n)
 {
+    const TankForm forms[2] = {FIRST, SECOND};
     const bool masks = HP == FILTERS_SOME || LP == FILTERS_SOME;
     TankLanes v[COUNT];
     float gains[COUNT][TANK_LINES];
@@ -346,65 +346,65 @@ static void tanks_block(FdnTank* const tanks[COUNT], const TankForm forms[COUNT]
         for (int t = 0; t < COUNT; ++t) lanes_store(&v[t], tanks[t]);
 }
 
-typedef void (*TanksBlock)(FdnTank* const[], const TankForm[], float* const[], float* const[],
-                           const float*, uint32_t);
+typedef void (*TanksBlock)(FdnTank* const[], float* const[], float* const[], const float*,
+                           uint32_t);
 
 // The variant for the tanks' filter flags, chosen once per call. The filter
 // controls set all tanks alike; should two tanks ever differ, the masked
 // variant serves both.
-template <int COUNT>
-static void tanks_process(FdnTank* const tanks[COUNT], const TankForm forms[COUNT],
-                          float* const out_a[COUNT], float* const out_b[COUNT], const float* in,
-                          uint32_t n)
+template <int COUNT, TankForm FIRST, TankForm SECOND>
+static void tanks_process(FdnTank* const tanks[COUNT], float* const out_a[COUNT],
+                          float* const out_b[COUNT], const float* in, uint32_t n)
 {
+#define TANKS_BLOCK(hp, lp) tanks_block<hp, lp, COUNT, FIRST, SECOND>
     static const TanksBlock BY_SETS[3][3] = {
-        {tanks_block<FILTERS_NONE, FILTERS_NONE, COUNT>, tanks_block<FILTERS_NONE, FILTERS_ALL, COUNT>,
-         tanks_block<FILTERS_NONE, FILTERS_SOME, COUNT>},
-        {tanks_block<FILTERS_ALL, FILTERS_NONE, COUNT>, tanks_block<FILTERS_ALL, FILTERS_ALL, COUNT>,
-         tanks_block<FILTERS_ALL, FILTERS_SOME, COUNT>},
-        {tanks_block<FILTERS_SOME, FILTERS_NONE, COUNT>, tanks_block<FILTERS_SOME, FILTERS_ALL, COUNT>,
-         tanks_block<FILTERS_SOME, FILTERS_SOME, COUNT>},
+        {TANKS_BLOCK(FILTERS_NONE, FILTERS_NONE), TANKS_BLOCK(FILTERS_NONE, FILTERS_ALL),
+         TANKS_BLOCK(FILTERS_NONE, FILTERS_SOME)},
+        {TANKS_BLOCK(FILTERS_ALL, FILTERS_NONE), TANKS_BLOCK(FILTERS_ALL, FILTERS_ALL),
+         TANKS_BLOCK(FILTERS_ALL, FILTERS_SOME)},
+        {TANKS_BLOCK(FILTERS_SOME, FILTERS_NONE), TANKS_BLOCK(FILTERS_SOME, FILTERS_ALL),
+         TANKS_BLOCK(FILTERS_SOME, FILTERS_SOME)},
     };
+#undef TANKS_BLOCK
     FilterSet hp = filter_set(tanks[0]->highpass_on), lp = filter_set(tanks[0]->lowpass_on);
     for (int t = 1; t < COUNT; ++t) {
         if (filter_set(tanks[t]->highpass_on) != hp) hp = FILTERS_SOME;
         if (filter_set(tanks[t]->lowpass_on) != lp) lp = FILTERS_SOME;
     }
-    BY_SETS[hp][lp](tanks, forms, out_a, out_b, in, n);
+    BY_SETS[hp][lp](tanks, out_a, out_b, in, n);
 }
 
-static void tank_alone(FdnTank* tank, TankForm form, const float* in, float* a, float* b, uint32_t n)
+template <TankForm FORM>
+static void tank_alone(FdnTank* tank, const float* in, float* a, float* b, uint32_t n)
 {
     FdnTank* const tanks[1] = {tank};
-    const TankForm forms[1] = {form};
     float* const out_a[1] = {a};
     float* const out_b[1] = {b};
-    tanks_process<1>(tanks, forms, out_a, out_b, in, n);
+    tanks_process<1, FORM, FORM>(tanks, out_a, out_b, in, n);
 }
 
 void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n)
 {
-    tank_alone(tank, FORM_ADD, in, out, nullptr, n);
+    tank_alone<FORM_ADD>(tank, in, out, nullptr, n);
 }
 
 void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n)
 {
-    tank_alone(tank, FORM_REPLACE, in, out, nullptr, n);
+    tank_alone<FORM_REPLACE>(tank, in, out, nullptr, n);
 }
 
 void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n)
 {
-    tank_alone(tank, FORM_STEREO, in, left, right, n);
+    tank_alone<FORM_STEREO>(tank, in, left, right, n);
 }
 
 void tank_pair_replace_add(FdnTank* first, float* replace_out, FdnTank* second, float* add_out,
                            const float* in, uint32_t n)
 {
     FdnTank* const tanks[2] = {first, second};
-    const TankForm forms[2] = {FORM_REPLACE, FORM_ADD};
     float* const out_a[2] = {replace_out, add_out};
     float* const out_b[2] = {nullptr, nullptr};
-    tanks_process<2>(tanks, forms, out_a, out_b, in, n);
+    tanks_process<2, FORM_REPLACE, FORM_ADD>(tanks, out_a, out_b, in, n);
 }
 
 #else
