@@ -101,16 +101,9 @@ void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n);
 
-// tank_replace(first, in, replace_out) then tank_add(second, in, add_out),
-// the two tanks side by side; in may be add_out, and replace_out may be
-// add_out.
-void tank_pair_replace_add(FdnTank* first, float* replace_out, FdnTank* second, float* add_out,
-                           const float* in, uint32_t n);
-
 // The same forms one tank_step per sample: the reference the fast path must
 // equal bit for bit.
 void tank_add_reference(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_replace_reference(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_stereo_reference(FdnTank* tank, const float* in, float* left, float* right, uint32_t n);
-void tank_pair_replace_add_reference(FdnTank* first, float* replace_out, FdnTank* second,
-                                     float* add_out, const float* in, uint32_t n);
+

@@ -237,150 +237,98 @@ static inline void mix_and_write(const V8 s[TANK_LINES], const float gains[TANK_
     }
 }
 
-// COUNT tanks (one or two) over a block, all taking the same input, their
-// forms written in order (tank 0's, then tank 1's, sample for sample, as if
-// tank 0 had run the whole block first: the tanks share nothing but the
-// input, which is read before any output is written). Two tanks side by side
-// hide the latency of each other's filter recurrences.
-template <FilterSet HP, FilterSet LP, int COUNT, TankForm FIRST, TankForm SECOND>
-static void tanks_block(FdnTank* const tanks[COUNT], float* const out_a[COUNT],
-                        float* const out_b[COUNT], const float* in, uint32_t n)
+// A tank over a block in spans of eight samples, its state in lanes.
+template <FilterSet HP, FilterSet LP, TankForm FORM>
+static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint32_t n)
 {
-    const TankForm forms[2] = {FIRST, SECOND};
     const bool masks = HP == FILTERS_SOME || LP == FILTERS_SOME;
-    TankLanes v[COUNT];
-    float gains[COUNT][TANK_LINES];
-    uint64_t room[COUNT];
-    for (int t = 0; t < COUNT; ++t) {
-        lanes_load<masks>(tanks[t], &v[t]);
-        v8_store(gains[t], v[t].gain);
-        room[t] = room_before_wrap(tanks[t]);
-    }
+    TankLanes v;
+    lanes_load<masks>(tank, &v);
+    float gains[TANK_LINES];
+    v8_store(gains, v.gain);
+    uint64_t room = room_before_wrap(tank);
     bool in_lanes = true;
     uint32_t i = 0;
     while (i < n) {
         // Lanes for eight samples unless a line changes its length inside them.
-        bool contiguous = true, fits = n - i >= SPAN;
-        for (int t = 0; t < COUNT && fits; ++t) {
-            if (room[t] >= SPAN) continue;
-            contiguous = false;
-            fits = wraps_keep_lengths(tanks[t]);
-        }
-        if (fits) {
-            if (!in_lanes)
-                for (int t = 0; t < COUNT; ++t) lanes_load<masks>(tanks[t], &v[t]);
+        const bool contiguous = room >= SPAN;
+        if (n - i >= SPAN && (contiguous || wraps_keep_lengths(tank))) {
+            if (!in_lanes) lanes_load<masks>(tank, &v);
             in_lanes = true;
-            V8 r[COUNT][TANK_LINES], s[COUNT][TANK_LINES];
-            for (int t = 0; t < COUNT; ++t) {
-                const TankLine* lines = tanks[t]->lines;
-                if (contiguous) {
-                    for (int k = 0; k < TANK_LINES; ++k) {
-                        const float* at = lines[k].buffer + lines[k].write_pos;
-                        r[t][k] = v8_load(at);
-                        // The lines are streams through 4 MB: ask for the
-                        // memory of a few spans ahead now.
-                        __builtin_prefetch(at + PREFETCH_AHEAD);
-                        __builtin_prefetch(at + PREFETCH_AHEAD, 1);
-                    }
-                } else {
-                    for (int k = 0; k < TANK_LINES; ++k) r[t][k] = load_row(&lines[k]);
+            V8 r[TANK_LINES], s[TANK_LINES];
+            const TankLine* lines = tank->lines;
+            if (contiguous) {
+                for (int k = 0; k < TANK_LINES; ++k) {
+                    const float* at = lines[k].buffer + lines[k].write_pos;
+                    r[k] = v8_load(at);
+                    // The lines are streams through 4 MB: ask for the memory
+                    // of a few spans ahead now.
+                    __builtin_prefetch(at + PREFETCH_AHEAD);
+                    __builtin_prefetch(at + PREFETCH_AHEAD, 1);
                 }
-                v8_transpose(r[t]);
-                s[t][0] = v[t].line_out;
+            } else {
+                for (int k = 0; k < TANK_LINES; ++k) r[k] = load_row(&lines[k]);
             }
+            v8_transpose(r);  // r[j]: sample j of every line
+            s[0] = v.line_out;
             const V8 input = v8_load(in + i);
-            V8 hp_state[COUNT], lp_state[COUNT];
-            for (int t = 0; t < COUNT; ++t) {
-                hp_state[t] = v[t].hp_state;
-                lp_state[t] = v[t].lp_state;
-            }
+            V8 hp_state = v.hp_state, lp_state = v.lp_state;
             for (int j = 0; j < SPAN; ++j) {
-                for (int t = 0; t < COUNT; ++t) {
-                    const V8 high =
-                        highpass_lanes<HP>(v[t].hp_coefficient, v[t].hp_mask, &hp_state[t], r[t][j]);
-                    r[t][j] = lowpass_lanes<LP>(v[t].lp_coefficient, v[t].lp_mask, &lp_state[t], high);
-                    if (j + 1 < SPAN) s[t][j + 1] = r[t][j];
-                }
+                const V8 high = highpass_lanes<HP>(v.hp_coefficient, v.hp_mask, &hp_state, r[j]);
+                r[j] = lowpass_lanes<LP>(v.lp_coefficient, v.lp_mask, &lp_state, high);
+                if (j + 1 < SPAN) s[j + 1] = r[j];
             }
-            for (int t = 0; t < COUNT; ++t) {
-                v[t].hp_state = hp_state[t];
-                v[t].lp_state = lp_state[t];
-                v[t].before_last = r[t][SPAN - 2];
-                v[t].line_out = r[t][SPAN - 1];
-                v8_transpose(s[t]);
-                if (contiguous) {
-                    mix_and_write<true>(s[t], gains[t], input, tanks[t]->lines);
-                    for (TankLine& line : tanks[t]->lines) line.write_pos += SPAN;
-                    room[t] -= SPAN;
-                } else {
-                    mix_and_write<false>(s[t], gains[t], input, tanks[t]->lines);
-                    for (TankLine& line : tanks[t]->lines) {
-                        const uint64_t left = line.plan.length - line.write_pos;
-                        line.write_pos = left >= SPAN ? line.write_pos + SPAN : SPAN - left;
-                    }
-                    room[t] = 0;
+            v.hp_state = hp_state;
+            v.lp_state = lp_state;
+            v.before_last = r[SPAN - 2];
+            v.line_out = r[SPAN - 1];
+            v8_transpose(s);  // s[k]: line k's outputs one sample earlier
+            if (contiguous) {
+                mix_and_write<true>(s, gains, input, tank->lines);
+                for (TankLine& line : tank->lines) line.write_pos += SPAN;
+                room -= SPAN;
+            } else {
+                mix_and_write<false>(s, gains, input, tank->lines);
+                for (TankLine& line : tank->lines) {
+                    const uint64_t left = line.plan.length - line.write_pos;
+                    line.write_pos = left >= SPAN ? line.write_pos + SPAN : SPAN - left;
                 }
-                if (room[t] == 0) {
-                    wrap_lines(tanks[t]);
-                    room[t] = room_before_wrap(tanks[t]);
-                }
-                v8_transpose(r[t]);
+                room = 0;
             }
-            for (int t = 0; t < COUNT; ++t)
-                form_rows(forms[t], tanks[t], r[t], out_a[t] + i, out_b[t] ? out_b[t] + i : nullptr);
+            if (room == 0) {
+                wrap_lines(tank);
+                room = room_before_wrap(tank);
+            }
+            v8_transpose(r);  // r[k]: line k's outputs
+            form_rows(FORM, tank, r, a + i, b ? b + i : nullptr);
             i += SPAN;
         } else {
-            if (in_lanes)
-                for (int t = 0; t < COUNT; ++t) lanes_store(&v[t], tanks[t]);
+            if (in_lanes) lanes_store(&v, tank);
             in_lanes = false;
-            const float x = in[i];
-            for (int t = 0; t < COUNT; ++t) {
-                tank_step(tanks[t], x);
-                form_sample(forms[t], tanks[t], out_a[t] + i, out_b[t] ? out_b[t] + i : nullptr);
-                room[t] = room_before_wrap(tanks[t]);
-            }
+            tank_step(tank, in[i]);
+            form_sample(FORM, tank, a + i, b ? b + i : nullptr);
+            room = room_before_wrap(tank);
             i += 1;
         }
     }
-    if (in_lanes)
-        for (int t = 0; t < COUNT; ++t) lanes_store(&v[t], tanks[t]);
+    if (in_lanes) lanes_store(&v, tank);
 }
 
-typedef void (*TanksBlock)(FdnTank* const[], float* const[], float* const[], const float*,
-                           uint32_t);
+typedef void (*TankBlock)(FdnTank*, const float*, float*, float*, uint32_t);
 
-// The variant for the tanks' filter flags, chosen once per call. The filter
-// controls set all tanks alike; should two tanks ever differ, the masked
-// variant serves both.
-template <int COUNT, TankForm FIRST, TankForm SECOND>
-static void tanks_process(FdnTank* const tanks[COUNT], float* const out_a[COUNT],
-                          float* const out_b[COUNT], const float* in, uint32_t n)
-{
-#define TANKS_BLOCK(hp, lp) tanks_block<hp, lp, COUNT, FIRST, SECOND>
-    static const TanksBlock BY_SETS[3][3] = {
-        {TANKS_BLOCK(FILTERS_NONE, FILTERS_NONE), TANKS_BLOCK(FILTERS_NONE, FILTERS_ALL),
-         TANKS_BLOCK(FILTERS_NONE, FILTERS_SOME)},
-        {TANKS_BLOCK(FILTERS_ALL, FILTERS_NONE), TANKS_BLOCK(FILTERS_ALL, FILTERS_ALL),
-         TANKS_BLOCK(FILTERS_ALL, FILTERS_SOME)},
-        {TANKS_BLOCK(FILTERS_SOME, FILTERS_NONE), TANKS_BLOCK(FILTERS_SOME, FILTERS_ALL),
-         TANKS_BLOCK(FILTERS_SOME, FILTERS_SOME)},
-    };
-#undef TANKS_BLOCK
-    FilterSet hp = filter_set(tanks[0]->highpass_on), lp = filter_set(tanks[0]->lowpass_on);
-    for (int t = 1; t < COUNT; ++t) {
-        if (filter_set(tanks[t]->highpass_on) != hp) hp = FILTERS_SOME;
-        if (filter_set(tanks[t]->lowpass_on) != lp) lp = FILTERS_SOME;
-    }
-    BY_SETS[hp][lp](tanks, out_a, out_b, in, n);
-}
-
+// The variant for the tank's filter flags, chosen once per call.
 template <TankForm FORM>
 static void tank_alone(FdnTank* tank, const float* in, float* a, float* b, uint32_t n)
 {
-    FdnTank* const tanks[1] = {tank};
-    float* const out_a[1] = {a};
-    float* const out_b[1] = {b};
-    tanks_process<1, FORM, FORM>(tanks, out_a, out_b, in, n);
+    static const TankBlock BY_SETS[3][3] = {
+        {tank_block<FILTERS_NONE, FILTERS_NONE, FORM>, tank_block<FILTERS_NONE, FILTERS_ALL, FORM>,
+         tank_block<FILTERS_NONE, FILTERS_SOME, FORM>},
+        {tank_block<FILTERS_ALL, FILTERS_NONE, FORM>, tank_block<FILTERS_ALL, FILTERS_ALL, FORM>,
+         tank_block<FILTERS_ALL, FILTERS_SOME, FORM>},
+        {tank_block<FILTERS_SOME, FILTERS_NONE, FORM>, tank_block<FILTERS_SOME, FILTERS_ALL, FORM>,
+         tank_block<FILTERS_SOME, FILTERS_SOME, FORM>},
+    };
+    BY_SETS[filter_set(tank->highpass_on)][filter_set(tank->lowpass_on)](tank, in, a, b, n);
 }
 
 void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n)
@@ -398,14 +346,6 @@ void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint
     tank_alone<FORM_STEREO>(tank, in, left, right, n);
 }
 
-void tank_pair_replace_add(FdnTank* first, float* replace_out, FdnTank* second, float* add_out,
-                           const float* in, uint32_t n)
-{
-    FdnTank* const tanks[2] = {first, second};
-    float* const out_a[2] = {replace_out, add_out};
-    float* const out_b[2] = {nullptr, nullptr};
-    tanks_process<2, FORM_REPLACE, FORM_ADD>(tanks, out_a, out_b, in, n);
-}
 
 #else
 
@@ -422,12 +362,6 @@ void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n)
 void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n)
 {
     tank_stereo_reference(tank, in, left, right, n);
-}
-
-void tank_pair_replace_add(FdnTank* first, float* replace_out, FdnTank* second, float* add_out,
-                           const float* in, uint32_t n)
-{
-    tank_pair_replace_add_reference(first, replace_out, second, add_out, in, n);
 }
 
 #endif

@@ -94,10 +94,3 @@ void tank_stereo_reference(FdnTank* tank, const float* in, float* left, float* r
         right[i] = std::fma(c, even, odd);
     }
 }
-
-void tank_pair_replace_add_reference(FdnTank* first, float* replace_out, FdnTank* second,
-                                     float* add_out, const float* in, uint32_t n)
-{
-    tank_replace_reference(first, in, replace_out, n);
-    tank_add_reference(second, in, add_out, n);
-}

@@ -10,17 +10,15 @@ typedef struct {
     void (*tank_replace)(FdnTank*, const float*, float*, uint32_t);
     void (*tank_add)(FdnTank*, const float*, float*, uint32_t);
     void (*tank_stereo)(FdnTank*, const float*, float*, float*, uint32_t);
-    void (*tank_pair)(FdnTank*, float*, FdnTank*, float*, const float*, uint32_t);
     void (*delay_stage)(ModDelayLine*, float*, uint32_t, float);
     void (*delay_chains)(ModDelayLine*, const float*, float*, uint32_t);
 } Stages;
 
-static const Stages FAST = {tank_replace,        tank_add,
-                            tank_stereo,         tank_pair_replace_add,
-                            delay_stage_process, delay_chains_process};
-static const Stages REFERENCE = {tank_replace_reference,        tank_add_reference,
-                                 tank_stereo_reference,         tank_pair_replace_add_reference,
-                                 delay_stage_process_reference, delay_chains_process_reference};
+static const Stages FAST = {tank_replace, tank_add, tank_stereo, delay_stage_process,
+                            delay_chains_process};
+static const Stages REFERENCE = {tank_replace_reference, tank_add_reference,
+                                 tank_stereo_reference, delay_stage_process_reference,
+                                 delay_chains_process_reference};
 
 // Diffusion stage and delay stage: the front end of modes 0 to 3.
 static void front_end(const Stages* st, DspState* dsp, const float* in, float* work, uint32_t n,
@@ -33,7 +31,8 @@ static void front_end(const Stages* st, DspState* dsp, const float* in, float* w
 // Tanks 0, 1 and 2 side by side on the same input, their sum into out.
 static void three_tanks(const Stages* st, DspState* dsp, const float* work, float* out, uint32_t n)
 {
-    st->tank_pair(&dsp->tanks[0], out, &dsp->tanks[1], out, work, n);
+    st->tank_replace(&dsp->tanks[0], work, out, n);
+    st->tank_add(&dsp->tanks[1], work, out, n);
     st->tank_add(&dsp->tanks[2], work, out, n);
 }
 
@@ -52,8 +51,10 @@ static void mode1(const Stages* st, DspState* dsp, const float* in, float* wet_l
 {
     float work[BLOCK_SIZE];
     front_end(st, dsp, in, work, n, 0.25f);
-    st->tank_pair(&dsp->tanks[0], wet_r, &dsp->tanks[1], wet_r, work, n);
-    st->tank_pair(&dsp->tanks[2], wet_l, &dsp->tanks[3], wet_l, work, n);
+    st->tank_replace(&dsp->tanks[0], work, wet_r, n);
+    st->tank_add(&dsp->tanks[1], work, wet_r, n);
+    st->tank_replace(&dsp->tanks[2], work, wet_l, n);
+    st->tank_add(&dsp->tanks[3], work, wet_l, n);
     const float c = dsp->cross_mix;
     for (uint32_t i = 0; i < n; ++i) {
         const float l = wet_l[i];
@@ -82,7 +83,8 @@ static void mode3(const Stages* st, DspState* dsp, const float* in, float* wet_l
 {
     float work[BLOCK_SIZE];
     front_end(st, dsp, in, work, n, 0.25f);
-    st->tank_pair(&dsp->tanks[0], wet_r, &dsp->tanks[1], work, work, n);
+    st->tank_replace(&dsp->tanks[0], work, wet_r, n);
+    st->tank_add(&dsp->tanks[1], work, work, n);
     st->tank_add(&dsp->tanks[2], work, work, n);
     st->tank_stereo(&dsp->tanks[3], work, wet_l, wet_r, n);
 }
