@@ -1,0 +1,261 @@
+// The plugin window as an LV2 X11 UI, for both plugins: an Xlib child window
+// of the host's parent window, drawn with cairo, driven by the host's idle
+// calls. It talks to the plugin only through the control ports: values go
+// out through write_function and come in through port_event. It opens its
+// own connection to the X server, so it shares no toolkit state with the
+// host.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <cairo/cairo-xlib.h>
+#include <lv2/options/options.h>
+#include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "plugin/plugin_uri.h"
+#include "ui/ui_draw.h"
+
+#define BRUMMKISTE_UI_URI BRUMMKISTE_PLUGIN_URI "#ui"
+
+namespace {
+
+// Two clicks on the same control within this time are a double-click.
+const Time DOUBLE_CLICK_MS = 400;
+
+struct PluginUi {
+    Display* display = nullptr;
+    Window window = 0;
+    cairo_surface_t* surface = nullptr;
+    UiModel model;
+    LV2UI_Write_Function write = nullptr;
+    LV2UI_Controller controller = nullptr;
+    bool stereo = false;  // the stereo variant: controls one index up
+    bool dirty = true;
+    bool closed = false;
+    Time last_click = 0;
+    int last_click_port = -1;
+    const char* title = "Brummkiste Tiefgarten";
+};
+
+void write_port(void* context, PortIndex port, float value)
+{
+    PluginUi* ui = static_cast<PluginUi*>(context);
+    ui->dirty = true;
+    if (!ui->write) return;
+    const uint32_t index = ui->stereo ? stereo_port_of(port) : static_cast<uint32_t>(port);
+    ui->write(ui->controller, index, sizeof value, 0, &value);
+}
+
+// The host's scale factor, if it offers one; else the X server's resolution.
+double scale_factor(const LV2_Feature* const* features, Display* display)
+{
+    const LV2_URID_Map* map = nullptr;
+    const LV2_Options_Option* options = nullptr;
+    for (int i = 0; features && features[i]; ++i) {
+        if (!std::strcmp(features[i]->URI, LV2_URID__map))
+            map = static_cast<const LV2_URID_Map*>(features[i]->data);
+        else if (!std::strcmp(features[i]->URI, LV2_OPTIONS__options))
+            options = static_cast<const LV2_Options_Option*>(features[i]->data);
+    }
+    if (map && options) {
+        const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
+        const LV2_URID float_type = map->map(map->handle, "http://lv2plug.in/ns/ext/atom#Float");
+        for (const LV2_Options_Option* o = options; o->key; ++o)
+            if (o->key == key && o->type == float_type && o->value) {
+                const float f = *static_cast<const float*>(o->value);
+                if (f >= 0.5f && f <= 4.0f) return f;
+            }
+    }
+    const char* env = std::getenv("BRUMMKISTE_UI_SCALE");
+    if (env) {
+        const double f = std::atof(env);
+        if (f >= 0.5 && f <= 4.0) return f;
+    }
+    const int screen = DefaultScreen(display);
+    const double dpi = DisplayWidth(display, screen) * 25.4 / DisplayWidthMM(display, screen);
+    return dpi >= 144.0 ? 2.0 : 1.0;
+}
+
+void redraw(PluginUi* ui)
+{
+    if (!ui->surface) return;
+    cairo_t* cr = cairo_create(ui->surface);
+    ui_draw(cr, &ui->model, ui->title);
+    cairo_destroy(cr);
+    cairo_surface_flush(ui->surface);
+    XFlush(ui->display);
+    ui->dirty = false;
+}
+
+UiKey key_of(KeySym sym, bool* known)
+{
+    *known = true;
+    switch (sym) {
+    case XK_Up:
+    case XK_Right: return UI_KEY_UP;
+    case XK_Down:
+    case XK_Left: return UI_KEY_DOWN;
+    case XK_Tab: return UI_KEY_TAB;
+    case XK_ISO_Left_Tab: return UI_KEY_BACKTAB;
+    case XK_Home: return UI_KEY_HOME;
+    default: *known = false; return UI_KEY_UP;
+    }
+}
+
+void handle_event(PluginUi* ui, XEvent* e)
+{
+    UiModel* m = &ui->model;
+    switch (e->type) {
+    case Expose:
+        if (e->xexpose.count == 0) ui->dirty = true;
+        break;
+    case ButtonPress: {
+        const bool fine = e->xbutton.state & ShiftMask;
+        const float x = static_cast<float>(e->xbutton.x), y = static_cast<float>(e->xbutton.y);
+        if (e->xbutton.button == Button4 || e->xbutton.button == Button5) {
+            ui_scroll(m, x, y, e->xbutton.button == Button4 ? 1 : -1, fine);
+        } else if (e->xbutton.button == Button1) {
+            XSetInputFocus(ui->display, ui->window, RevertToParent, CurrentTime);
+            const int port = ui_hit(m, x, y);
+            const bool twice = port >= 0 && port == ui->last_click_port &&
+                               e->xbutton.time - ui->last_click < DOUBLE_CLICK_MS;
+            ui->last_click = e->xbutton.time;
+            ui->last_click_port = twice ? -1 : port;
+            ui_press(m, x, y, fine, twice);
+        }
+        ui->dirty = true;
+        break;
+    }
+    case ButtonRelease:
+        if (e->xbutton.button == Button1) ui_release(m);
+        break;
+    case MotionNotify:
+        ui_motion(m, static_cast<float>(e->xmotion.x), static_cast<float>(e->xmotion.y),
+                  e->xmotion.state & ShiftMask);
+        break;
+    case KeyPress: {
+        const KeySym sym = XLookupKeysym(&e->xkey, 0);
+        bool known;
+        const UiKey key = key_of(sym, &known);
+        const bool shift = e->xkey.state & ShiftMask;
+        if (known) ui_key(m, sym == XK_Tab && shift ? UI_KEY_BACKTAB : key, shift);
+        ui->dirty = true;
+        break;
+    }
+    default: break;
+    }
+}
+
+// Host's UI thread.
+LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* plugin_uri, const char*,
+                         LV2UI_Write_Function write, LV2UI_Controller controller,
+                         LV2UI_Widget* widget, const LV2_Feature* const* features)
+{
+    Window parent = 0;
+    const LV2UI_Resize* resize = nullptr;
+    for (int i = 0; features && features[i]; ++i) {
+        if (!std::strcmp(features[i]->URI, LV2_UI__parent))
+            parent = reinterpret_cast<Window>(features[i]->data);
+        else if (!std::strcmp(features[i]->URI, LV2_UI__resize))
+            resize = static_cast<const LV2UI_Resize*>(features[i]->data);
+    }
+    if (!parent) return nullptr;
+    PluginUi* ui = new (std::nothrow) PluginUi;
+    if (!ui) return nullptr;
+    ui->display = XOpenDisplay(nullptr);
+    if (!ui->display) {
+        delete ui;
+        return nullptr;
+    }
+    ui->write = write;
+    ui->controller = controller;
+    ui->stereo = plugin_uri && !std::strcmp(plugin_uri, BRUMMKISTE_STEREO_URI);
+    if (ui->stereo) ui->title = "Brummkiste Tiefgarten Stereo";
+    ui_model_init(&ui->model, scale_factor(features, ui->display), write_port, ui);
+
+    const int screen = DefaultScreen(ui->display);
+    const unsigned width = static_cast<unsigned>(ui->model.width);
+    const unsigned height = static_cast<unsigned>(ui->model.height);
+    ui->window = XCreateSimpleWindow(ui->display, parent, 0, 0, width, height, 0,
+                                     BlackPixel(ui->display, screen), BlackPixel(ui->display, screen));
+    XSelectInput(ui->display, ui->window,
+                 ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                     KeyPressMask | StructureNotifyMask);
+    XSizeHints hints = {};
+    hints.flags = PMinSize | PMaxSize;
+    hints.min_width = hints.max_width = static_cast<int>(width);
+    hints.min_height = hints.max_height = static_cast<int>(height);
+    XSetWMNormalHints(ui->display, ui->window, &hints);
+    XMapRaised(ui->display, ui->window);
+    ui->surface = cairo_xlib_surface_create(ui->display, ui->window,
+                                            DefaultVisual(ui->display, screen), static_cast<int>(width),
+                                            static_cast<int>(height));
+    XFlush(ui->display);
+    if (resize) resize->ui_resize(resize->handle, static_cast<int>(width), static_cast<int>(height));
+    *widget = reinterpret_cast<LV2UI_Widget>(ui->window);
+    return ui;
+}
+
+// Host's UI thread.
+void cleanup(LV2UI_Handle handle)
+{
+    PluginUi* ui = static_cast<PluginUi*>(handle);
+    if (!ui) return;
+    ui->closed = true;
+    if (ui->surface) cairo_surface_destroy(ui->surface);
+    if (ui->window) XDestroyWindow(ui->display, ui->window);
+    XCloseDisplay(ui->display);
+    delete ui;
+}
+
+// Host's UI thread: a control value from the plugin (automation, presets,
+// the host's own controls). Out-of-range values are shown clamped.
+void port_event(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t format,
+                const void* buffer)
+{
+    PluginUi* ui = static_cast<PluginUi*>(handle);
+    if (!ui || ui->closed || format != 0 || size != sizeof(float) || !buffer) return;
+    const uint32_t mono = !ui->stereo ? port : (port >= STEREO_FIRST_CONTROL ? port - 1 : uint32_t{PORT_COUNT});
+    if (mono < PORT_DRY_DB || mono >= PORT_COUNT) return;
+    float value;
+    std::memcpy(&value, buffer, sizeof value);
+    ui_set_value(&ui->model, static_cast<PortIndex>(mono), value);
+    ui->dirty = true;
+}
+
+// Host's UI thread, regularly: the window's events, then a redraw if
+// anything changed.
+int idle(LV2UI_Handle handle)
+{
+    PluginUi* ui = static_cast<PluginUi*>(handle);
+    if (!ui || ui->closed) return 1;
+    while (XPending(ui->display) > 0) {
+        XEvent e;
+        XNextEvent(ui->display, &e);
+        if (e.xany.window == ui->window) handle_event(ui, &e);
+    }
+    if (ui->dirty) redraw(ui);
+    return 0;
+}
+
+const LV2UI_Idle_Interface IDLE = {idle};
+
+const void* extension_data(const char* uri)
+{
+    return std::strcmp(uri, LV2_UI__idleInterface) ? nullptr : &IDLE;
+}
+
+const LV2UI_Descriptor DESCRIPTOR = {BRUMMKISTE_UI_URI, instantiate, cleanup, port_event,
+                                     extension_data};
+
+}  // namespace
+
+// Any thread.
+LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index)
+{
+    return index == 0 ? &DESCRIPTOR : nullptr;
+}

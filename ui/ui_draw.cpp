@@ -1,0 +1,306 @@
+#include "ui/ui_draw.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+// Light text on dark panels (contrast above 10:1), one warm accent for
+// values and the selected mode, blue for the keyboard focus.
+static const double BACKGROUND[3] = {0.11, 0.12, 0.14};
+static const double PANEL[3] = {0.17, 0.19, 0.22};
+static const double TEXT[3] = {0.93, 0.93, 0.93};
+static const double MUTED[3] = {0.70, 0.72, 0.75};
+static const double ACCENT[3] = {0.96, 0.64, 0.20};
+static const double FOCUS[3] = {0.40, 0.70, 1.00};
+static const double BLOCK[3] = {0.25, 0.29, 0.35};
+
+static void color(cairo_t* cr, const double c[3], double alpha = 1.0)
+{
+    cairo_set_source_rgba(cr, c[0], c[1], c[2], alpha);
+}
+
+static void rounded(cairo_t* cr, double x, double y, double w, double h, double r)
+{
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, x + w - r, y + r, r, -M_PI / 2, 0);
+    cairo_arc(cr, x + w - r, y + h - r, r, 0, M_PI / 2);
+    cairo_arc(cr, x + r, y + h - r, r, M_PI / 2, M_PI);
+    cairo_arc(cr, x + r, y + r, r, M_PI, 3 * M_PI / 2);
+    cairo_close_path(cr);
+}
+
+static void text_at(cairo_t* cr, const char* text, double cx, double y, double size, bool bold)
+{
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, size);
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, text, &e);
+    cairo_move_to(cr, cx - e.width / 2 - e.x_bearing, y);
+    cairo_show_text(cr, text);
+}
+
+// The largest font size up to `size` at which every line fits `width`.
+static double fitting_size(cairo_t* cr, const char* const lines[], int count, double width,
+                           double size, bool bold, double smallest)
+{
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    for (; size > smallest; size -= 0.25) {
+        cairo_set_font_size(cr, size);
+        bool fits = true;
+        for (int i = 0; i < count; ++i) {
+            cairo_text_extents_t e;
+            cairo_text_extents(cr, lines[i], &e);
+            fits = fits && e.width <= width;
+        }
+        if (fits) break;
+    }
+    return size;
+}
+
+// ---- The routing of each mode: blocks at relative positions, wires. ----
+
+typedef struct {
+    const char* label;
+    float u, v;  // centre, 0 ... 1 across and down the diagram
+    bool quiet;  // runs, but is not heard in this mode
+} Block;
+
+typedef struct {
+    int from, to;
+} Wire;
+
+typedef struct {
+    Block blocks[14];
+    int block_count;
+    Wire wires[20];
+    int wire_count;
+} Routing;
+
+static const Routing ROUTINGS[MODE_COUNT] = {
+    // 0: delay lines only.
+    {{{"In", .05f, .5f, false},
+      {"Diffusers", .19f, .5f, false},
+      {"Delay 1", .40f, .14f, false},
+      {"Delay 2", .40f, .38f, false},
+      {"Delay 3", .40f, .62f, false},
+      {"Delay 4", .40f, .86f, false},
+      {"Sum", .60f, .5f, false},
+      {"Left", .86f, .3f, false},
+      {"Right", .86f, .7f, false}},
+     9,
+     {{0, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}, {2, 6}, {3, 6}, {4, 6}, {5, 6}, {6, 7}, {6, 8}},
+     11},
+    // 1: four parallel tanks.
+    {{{"In", .05f, .5f, false},
+      {"Diffusers", .17f, .5f, false},
+      {"4 delays", .30f, .5f, false},
+      {"Tank 1", .50f, .14f, false},
+      {"Tank 2", .50f, .38f, false},
+      {"Tank 3", .50f, .62f, false},
+      {"Tank 4", .50f, .86f, false},
+      {"Right", .86f, .26f, false},
+      {"Left", .86f, .74f, false}},
+     9,
+     {{0, 1}, {1, 2}, {2, 3}, {2, 4}, {2, 5}, {2, 6}, {3, 7}, {4, 7}, {5, 8}, {6, 8}, {7, 8}, {8, 7}},
+     12},
+    // 2: three tanks into one.
+    {{{"In", .05f, .5f, false},
+      {"Diffusers", .17f, .5f, false},
+      {"4 delays", .30f, .5f, false},
+      {"Tank 1", .46f, .2f, false},
+      {"Tank 2", .46f, .5f, false},
+      {"Tank 3", .46f, .8f, false},
+      {"Sum / 3", .60f, .5f, false},
+      {"Tank 4", .74f, .5f, false},
+      {"Left", .90f, .3f, false},
+      {"Right", .90f, .7f, false}},
+     10,
+     {{0, 1}, {1, 2}, {2, 3}, {2, 4}, {2, 5}, {3, 6}, {4, 6}, {5, 6}, {6, 7}, {7, 8}, {7, 9}},
+     11},
+    // 3: tanks in series.
+    {{{"In", .05f, .5f, false},
+      {"Diffusers", .17f, .5f, false},
+      {"4 delays", .30f, .5f, false},
+      {"Tank 2 +", .46f, .5f, false},
+      {"Tank 3 +", .61f, .5f, false},
+      {"Tank 4", .76f, .5f, false},
+      {"Left", .91f, .3f, false},
+      {"Right", .91f, .7f, false},
+      {"Tank 1", .46f, .15f, true}},
+     9,
+     {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {5, 7}, {2, 8}},
+     8},
+    // 4: tanks into delay chains.
+    {{{"In", .05f, .5f, false},
+      {"Diffusers", .16f, .5f, false},
+      {"Tank 1", .29f, .2f, false},
+      {"Tank 2", .29f, .5f, false},
+      {"Tank 3", .29f, .8f, false},
+      {"Sum", .41f, .5f, false},
+      {"Delay 1", .52f, .28f, false},
+      {"Delay 2", .63f, .28f, false},
+      {"Delay 4", .52f, .72f, false},
+      {"Delay 3", .63f, .72f, false},
+      {"Average", .74f, .5f, false},
+      {"Tank 4", .84f, .5f, false},
+      {"Left", .95f, .28f, false},
+      {"Right", .95f, .72f, false}},
+     14,
+     {{0, 1}, {1, 2}, {1, 3}, {1, 4}, {2, 5}, {3, 5}, {4, 5}, {5, 6}, {6, 7}, {5, 8}, {8, 9},
+      {7, 10}, {9, 10}, {10, 11}, {11, 12}, {11, 13}},
+     16},
+};
+
+static void draw_routing(cairo_t* cr, const UiModel* m, int mode)
+{
+    const UiRect& d = m->diagram;
+    const double s = m->scale;
+    color(cr, PANEL);
+    rounded(cr, d.x, d.y, d.w, d.h, 8 * s);
+    cairo_fill(cr);
+    if (mode < 0 || mode >= MODE_COUNT) return;
+    const Routing& r = ROUTINGS[mode];
+    const double bw = 76 * s, bh = 26 * s;
+    auto centre = [&](int b, double* x, double* y) {
+        *x = d.x + r.blocks[b].u * d.w;
+        *y = d.y + r.blocks[b].v * d.h;
+    };
+    cairo_set_line_width(cr, 1.5 * s);
+    for (int w = 0; w < r.wire_count; ++w) {
+        double x0, y0, x1, y1;
+        centre(r.wires[w].from, &x0, &y0);
+        centre(r.wires[w].to, &x1, &y1);
+        const bool back = x1 < x0 + 1;  // the width cross-feed between the sides
+        if (back) continue;
+        x0 += bw / 2;
+        x1 -= bw / 2;
+        color(cr, r.blocks[r.wires[w].to].quiet ? MUTED : TEXT, r.blocks[r.wires[w].to].quiet ? 0.4 : 0.8);
+        cairo_move_to(cr, x0, y0);
+        cairo_curve_to(cr, (x0 + x1) / 2, y0, (x0 + x1) / 2, y1, x1, y1);
+        cairo_stroke(cr);
+        cairo_move_to(cr, x1, y1);
+        cairo_line_to(cr, x1 - 6 * s, y1 - 3.5 * s);
+        cairo_line_to(cr, x1 - 6 * s, y1 + 3.5 * s);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+    }
+    if (mode == MODE_PARALLEL_TANKS) {
+        // Width: each side takes a share of the other.
+        double x, y0, y1;
+        centre(7, &x, &y0);
+        centre(8, &x, &y1);
+        color(cr, ACCENT, 0.9);
+        cairo_move_to(cr, x, y0 + bh / 2);
+        cairo_line_to(cr, x, y1 - bh / 2);
+        cairo_stroke(cr);
+        text_at(cr, "width", x + 26 * s, (y0 + y1) / 2 + 4 * s, 11 * s, false);
+    }
+    for (int b = 0; b < r.block_count; ++b) {
+        double x, y;
+        centre(b, &x, &y);
+        const bool io = b == 0 || r.blocks[b].label[0] == 'L' || r.blocks[b].label[0] == 'R';
+        color(cr, io ? BACKGROUND : BLOCK, r.blocks[b].quiet ? 0.5 : 1.0);
+        rounded(cr, x - bw / 2, y - bh / 2, bw, bh, 5 * s);
+        cairo_fill_preserve(cr);
+        color(cr, io ? ACCENT : MUTED, r.blocks[b].quiet ? 0.5 : 1.0);
+        cairo_set_line_width(cr, 1 * s);
+        cairo_stroke(cr);
+        color(cr, r.blocks[b].quiet ? MUTED : TEXT);
+        text_at(cr, r.blocks[b].label, x, y + 4.5 * s, 12 * s, false);
+    }
+}
+
+static void draw_control(cairo_t* cr, const UiModel* m, PortIndex port)
+{
+    const PortInfo& info = PORT_TABLE[port];
+    const UiRect& r = m->control[port];
+    const double s = m->scale;
+    color(cr, PANEL);
+    rounded(cr, r.x, r.y, r.w, r.h, 6 * s);
+    cairo_fill(cr);
+    if (m->focus == port) {
+        color(cr, FOCUS);
+        cairo_set_line_width(cr, 2 * s);
+        rounded(cr, r.x + 1 * s, r.y + 1 * s, r.w - 2 * s, r.h - 2 * s, 6 * s);
+        cairo_stroke(cr);
+    }
+    // The name on one line, or on two (after a comma, else at the space
+    // nearest the middle) where one would need too small a font.
+    char first[48], second[48] = "";
+    std::snprintf(first, sizeof first, "%s", info.name);
+    const double room = r.w - 8 * s;
+    const char* one[1] = {first};
+    if (fitting_size(cr, one, 1, room, 10.5 * s, false, 9.5 * s) <= 9.5 * s) {
+        char* split = std::strstr(first, ", ");
+        if (!split) {
+            const size_t len = std::strlen(first);
+            for (size_t d = 0; d < len / 2 && !split; ++d) {
+                if (first[len / 2 + d] == ' ') split = &first[len / 2 + d];
+                else if (first[len / 2 - d] == ' ') split = &first[len / 2 - d];
+            }
+        }
+        if (split) {
+            std::snprintf(second, sizeof second, "%s", split + (split[0] == ',' ? 2 : 1));
+            *split = '\0';
+        }
+    }
+    const char* both[2] = {first, second};
+    const double size = fitting_size(cr, both, 2, room, 10.5 * s, false, 7.5 * s);
+    color(cr, MUTED);
+    text_at(cr, first, r.x + r.w / 2, r.y + 13 * s, size, false);
+    if (second[0]) text_at(cr, second, r.x + r.w / 2, r.y + 24 * s, size, false);
+    char value[32];
+    ui_format(info, m->values[port], value, sizeof value);
+    color(cr, TEXT);
+    text_at(cr, value, r.x + r.w / 2, r.y + 40 * s, 13 * s, true);
+    // The position along the travel.
+    const double bx = r.x + 8 * s, by = r.y + r.h - 11 * s, bw = r.w - 16 * s, bh = 5 * s;
+    color(cr, BACKGROUND);
+    rounded(cr, bx, by, bw, bh, 2.5 * s);
+    cairo_fill(cr);
+    color(cr, ACCENT);
+    const double t = ui_position(info, m->values[port]);
+    if (t > 0) {
+        rounded(cr, bx, by, bw * t < bh ? bh : bw * t, bh, 2.5 * s);
+        cairo_fill(cr);
+    }
+}
+
+void ui_draw(cairo_t* cr, const UiModel* m, const char* title)
+{
+    const double s = m->scale;
+    color(cr, BACKGROUND);
+    cairo_paint(cr);
+    color(cr, TEXT);
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    cairo_set_font_size(cr, 17 * s);
+    cairo_move_to(cr, m->mode_button[0].x, 12 * s + 22 * s);
+    cairo_show_text(cr, title);
+
+    const int mode = static_cast<int>(m->values[PORT_MODE_SEL]);
+    for (int b = 0; b < MODE_COUNT; ++b) {
+        const UiRect& r = m->mode_button[b];
+        const bool on = b == mode;
+        color(cr, on ? ACCENT : PANEL);
+        rounded(cr, r.x, r.y, r.w, r.h, 6 * s);
+        cairo_fill(cr);
+        color(cr, on ? BACKGROUND : TEXT);
+        const char* label[1] = {MODE_LABELS[b]};
+        const double size = fitting_size(cr, label, 1, r.w - 10 * s, 12.5 * s, on, 8 * s);
+        text_at(cr, MODE_LABELS[b], r.x + r.w / 2, r.y + r.h / 2 + 4.5 * s, size, on);
+    }
+    draw_routing(cr, m, mode);
+
+    for (int g = GROUP_LEVELS; g < GROUP_COUNT; ++g) {
+        const UiRect& r = m->group[g];
+        color(cr, MUTED);
+        cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+        cairo_set_font_size(cr, 11.5 * s);
+        cairo_move_to(cr, r.x + 2 * s, r.y + 13 * s);
+        cairo_show_text(cr, GROUP_LABELS[g]);
+    }
+    for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p)
+        if (p != PORT_MODE_SEL) draw_control(cr, m, static_cast<PortIndex>(p));
+}
