@@ -24,3 +24,10 @@ grep "Found 0 errors" <<<"$report"
 symbols=$(nm -D --defined-only "$bundle/libbrummkiste-tiefgarten.so" | awk '{print $3}')
 [ "$symbols" = "lv2_descriptor" ] || fail "exported symbols: $symbols"
 echo "exports ok: $symbols"
+
+ui="$bundle/libbrummkiste-tiefgarten-ui.so"
+if [ -e "$ui" ]; then
+  symbols=$(nm -D --defined-only "$ui" | awk '{print $3}')
+  [ "$symbols" = "lv2ui_descriptor" ] || fail "UI exported symbols: $symbols"
+  echo "UI exports ok: $symbols"
+fi

@@ -68,7 +68,7 @@ struct UiHost {
         parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 300, 0, 0, 0);
         XMapWindow(display, parent);
         XSync(display, False);
-        library = dlopen(library_path, RTLD_NOW | RTLD_LOCAL);
+        library = dlopen(library_path, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
         if (!library) return false;
         auto entry = reinterpret_cast<const LV2UI_Descriptor* (*)(uint32_t)>(
             dlsym(library, "lv2ui_descriptor"));

@@ -8,15 +8,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh cmake g++ make pkg-config python3 lv2-dev lilv-utils lv2file sox libsox-fmt-base \
-  gnuplot-nox
+  gnuplot-nox libx11-dev libcairo2-dev xvfb xauth
 
 build=${BUILD_DIR:-build-demo}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=OFF -DBRUMMKISTE_BENCH=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target brummkiste-tiefgarten ir_analysis >/dev/null
+cmake --build "$build" -j"$(nproc)" --target brummkiste-tiefgarten brummkiste-tiefgarten-ui ir_analysis \
+  ui_screenshot >/dev/null
 
 out=out
 rm -rf "$out"
-mkdir -p "$out/presets" "$out/modes" "$out/impulse" "$out/stereo"
+mkdir -p "$out/presets" "$out/modes" "$out/impulse" "$out/stereo" "$out/ui"
 export LV2_PATH="$PWD/$build/lv2:/usr/lib/lv2"
 uri=http://brummkiste.audio/plugins/brummkiste-tiefgarten
 rate=48000
@@ -96,3 +97,8 @@ GNUPLOT
   echo "mode $mode impulse    $ir.wav  RT60 $rt60 s  ($ir-spectrogram.png, $ir-decay.png)"
 done
 rm -f "$out/impulse/unit.wav"
+
+# The plugin window, one screenshot per mode, in a virtual X server.
+xvfb-run -a -s "-screen 0 1920x1200x24" "$build/tools/ui_screenshot" \
+  "$build/lv2/brummkiste-tiefgarten.lv2/libbrummkiste-tiefgarten-ui.so" "$out/ui/window" |
+  sed 's/^/window           /'

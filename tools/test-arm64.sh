@@ -10,7 +10,7 @@ tools/install-deps.sh cmake make python3 file crossbuild-essential-arm64 qemu-us
 build=build-arm64
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
   -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_HOST_TESTS=OFF -DBRUMMKISTE_BENCH=OFF \
-  -DBRUMMKISTE_GTEST_FROM_SOURCE=ON >/dev/null
+  -DBRUMMKISTE_GTEST_FROM_SOURCE=ON -DBRUMMKISTE_UI=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
 file "$build/lv2/brummkiste-tiefgarten.lv2/libbrummkiste-tiefgarten.so" | grep -q "ARM aarch64" ||
   { echo "FAIL: the plugin is not an aarch64 library" >&2; exit 1; }

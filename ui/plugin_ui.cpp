@@ -7,7 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <cairo/cairo-xlib.h>
+#include <cairo/cairo.h>
 #include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
@@ -29,7 +29,9 @@ const Time DOUBLE_CLICK_MS = 400;
 struct PluginUi {
     Display* display = nullptr;
     Window window = 0;
-    cairo_surface_t* surface = nullptr;
+    GC gc = nullptr;
+    cairo_surface_t* surface = nullptr;  // drawn here, then put into the window
+    XImage* image = nullptr;             // the window's view of the surface's pixels
     UiModel model;
     LV2UI_Write_Function write = nullptr;
     LV2UI_Controller controller = nullptr;
@@ -82,11 +84,13 @@ double scale_factor(const LV2_Feature* const* features, Display* display)
 
 void redraw(PluginUi* ui)
 {
-    if (!ui->surface) return;
+    if (!ui->surface || !ui->image) return;
     cairo_t* cr = cairo_create(ui->surface);
     ui_draw(cr, &ui->model, ui->title);
     cairo_destroy(cr);
     cairo_surface_flush(ui->surface);
+    XPutImage(ui->display, ui->window, ui->gc, ui->image, 0, 0, 0, 0,
+              static_cast<unsigned>(ui->image->width), static_cast<unsigned>(ui->image->height));
     XFlush(ui->display);
     ui->dirty = false;
 }
@@ -134,6 +138,8 @@ void handle_event(PluginUi* ui, XEvent* e)
         if (e->xbutton.button == Button1) ui_release(m);
         break;
     case MotionNotify:
+        // A press that became a drag does not start a double-click.
+        if (m->dragging >= 0 && static_cast<float>(e->xmotion.y) != m->drag_y) ui->last_click_port = -1;
         ui_motion(m, static_cast<float>(e->xmotion.x), static_cast<float>(e->xmotion.y),
                   e->xmotion.state & ShiftMask);
         break;
@@ -191,9 +197,19 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* plugin_uri, const 
     hints.min_height = hints.max_height = static_cast<int>(height);
     XSetWMNormalHints(ui->display, ui->window, &hints);
     XMapRaised(ui->display, ui->window);
-    ui->surface = cairo_xlib_surface_create(ui->display, ui->window,
-                                            DefaultVisual(ui->display, screen), static_cast<int>(width),
-                                            static_cast<int>(height));
+    // Drawn into memory and put into the window: no drawing state of cairo
+    // is tied to the X connection. Needs a 24-bit true-colour screen, the
+    // usual one; elsewhere the window stays blank.
+    ui->gc = XCreateGC(ui->display, ui->window, 0, nullptr);
+    ui->surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width),
+                                             static_cast<int>(height));
+    Visual* visual = DefaultVisual(ui->display, screen);
+    if (DefaultDepth(ui->display, screen) >= 24 && visual->c_class == TrueColor &&
+        cairo_surface_status(ui->surface) == CAIRO_STATUS_SUCCESS) {
+        ui->image = XCreateImage(ui->display, visual, 24, ZPixmap, 0,
+                                 reinterpret_cast<char*>(cairo_image_surface_get_data(ui->surface)),
+                                 width, height, 32, cairo_image_surface_get_stride(ui->surface));
+    }
     XFlush(ui->display);
     if (resize) resize->ui_resize(resize->handle, static_cast<int>(width), static_cast<int>(height));
     *widget = reinterpret_cast<LV2UI_Widget>(ui->window);
@@ -206,7 +222,12 @@ void cleanup(LV2UI_Handle handle)
     PluginUi* ui = static_cast<PluginUi*>(handle);
     if (!ui) return;
     ui->closed = true;
+    if (ui->image) {
+        ui->image->data = nullptr;  // the pixels belong to the cairo surface
+        XDestroyImage(ui->image);
+    }
     if (ui->surface) cairo_surface_destroy(ui->surface);
+    if (ui->gc) XFreeGC(ui->display, ui->gc);
     if (ui->window) XDestroyWindow(ui->display, ui->window);
     XCloseDisplay(ui->display);
     delete ui;

@@ -1,0 +1,192 @@
+// The plugin window in a real X server (Xvfb): loaded through its
+// descriptor into a parent window, fed port events, and driven with
+// synthesised pointer and key events (XTest). What must hold: the values
+// written are in range, a double-click gives the default, shift makes finer
+// steps, the mode buttons write the mode, host values change what is drawn
+// and out-of-range ones are drawn clamped, and nothing breaks when two
+// windows are open or one closes while values keep coming.
+#include <gtest/gtest.h>  // before the X11 headers, whose macros it would trip over
+
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <cmath>
+
+#include "plugin/plugin_uri.h"
+#include "ui/ui_model.h"
+#include "ui_host.h"
+
+namespace {
+
+struct PluginWindow : ::testing::Test {
+    UiHost host;
+    UiModel layout;  // the same layout the window uses, for where to click
+    void SetUp() override
+    {
+        ASSERT_NE(getenv("DISPLAY"), nullptr) << "the UI tests need an X server (xvfb-run)";
+        ASSERT_TRUE(host.open(BRUMMKISTE_UI_LIBRARY, BRUMMKISTE_PLUGIN_URI));
+        ui_model_init(&layout, 1.0, nullptr, nullptr);
+    }
+    void move_to(float x, float y)
+    {
+        XTestFakeMotionEvent(host.display, -1, static_cast<int>(x), static_cast<int>(y), 0);
+        host.pump();
+    }
+    void button(unsigned b, bool down)
+    {
+        XTestFakeButtonEvent(host.display, b, down, 0);
+        host.pump();
+    }
+    void click(float x, float y)
+    {
+        move_to(x, y);
+        button(1, true);
+        button(1, false);
+    }
+    void key(KeySym sym, bool shift = false)
+    {
+        const KeyCode shift_code = XKeysymToKeycode(host.display, XK_Shift_L);
+        if (shift) XTestFakeKeyEvent(host.display, shift_code, True, 0);
+        XTestFakeKeyEvent(host.display, XKeysymToKeycode(host.display, sym), True, 0);
+        XTestFakeKeyEvent(host.display, XKeysymToKeycode(host.display, sym), False, 0);
+        if (shift) XTestFakeKeyEvent(host.display, shift_code, False, 0);
+        host.pump();
+    }
+    // Drags the control up by `pixels`; returns the last value written.
+    float drag(PortIndex port, int pixels, bool shift)
+    {
+        const UiRect& r = layout.control[port];
+        const KeyCode shift_code = XKeysymToKeycode(host.display, XK_Shift_L);
+        move_to(r.x + r.w / 2, r.y + r.h / 2);
+        button(1, true);
+        if (shift) XTestFakeKeyEvent(host.display, shift_code, True, 0);
+        for (int i = 1; i <= 5; ++i) move_to(r.x + r.w / 2, r.y + r.h / 2 - pixels * i / 5.0f);
+        if (shift) XTestFakeKeyEvent(host.display, shift_code, False, 0);
+        button(1, false);
+        return host.writes.empty() ? NAN : host.writes.back().second;
+    }
+    std::vector<uint32_t> drawn(PortIndex port)
+    {
+        const UiRect& r = layout.control[port];
+        return host.pixels(static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.w),
+                           static_cast<int>(r.h));
+    }
+    void expect_writes_in_range()
+    {
+        for (const auto& [port, value] : host.writes) {
+            ASSERT_GE(port, static_cast<uint32_t>(PORT_DRY_DB));
+            ASSERT_LT(port, static_cast<uint32_t>(PORT_COUNT));
+            const PortInfo& info = PORT_TABLE[port];
+            EXPECT_GE(value, info.minimum) << info.symbol;
+            EXPECT_LE(value, info.maximum) << info.symbol;
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(PluginWindow, PointerAndKeysWriteValuesInRange)
+{
+    EXPECT_GT(host.width, 0);  // asked for its size through ui:resize
+
+    // A drag up raises the value; the same drag with shift moves a tenth as far.
+    const PortInfo& decay = PORT_TABLE[PORT_DECAY_MS];
+    const float coarse = drag(PORT_DECAY_MS, 40, false);
+    ASSERT_EQ(host.writes.back().first, static_cast<uint32_t>(PORT_DECAY_MS));
+    const float coarse_travel = ui_position(decay, coarse) - ui_position(decay, decay.default_value);
+    EXPECT_NEAR(coarse_travel, 0.2f, 0.02f);
+    const float before = coarse;
+    const float fine = drag(PORT_DECAY_MS, 40, true);
+    EXPECT_NEAR(ui_position(decay, fine) - ui_position(decay, before), coarse_travel / 10, 0.005f);
+
+    // Far beyond the end of the travel: held at the maximum.
+    drag(PORT_DELAY_FEEDBACK, 2000, false);
+    EXPECT_EQ(host.writes.back().second, PORT_TABLE[PORT_DELAY_FEEDBACK].maximum);
+
+    // Double-click: back to the default.
+    const UiRect& r = layout.control[PORT_DELAY_FEEDBACK];
+    click(r.x + 10, r.y + 10);
+    click(r.x + 10, r.y + 10);
+    EXPECT_EQ(host.writes.back().first, static_cast<uint32_t>(PORT_DELAY_FEEDBACK));
+    EXPECT_EQ(host.writes.back().second, PORT_TABLE[PORT_DELAY_FEEDBACK].default_value);
+
+    // The wheel over a control; the arrow keys on the one clicked last.
+    const UiRect& w = layout.control[PORT_WIDTH];
+    click(w.x + 10, w.y + 10);
+    button(4, true);
+    button(4, false);
+    EXPECT_EQ(host.writes.back().first, static_cast<uint32_t>(PORT_WIDTH));
+    EXPECT_GT(host.writes.back().second, PORT_TABLE[PORT_WIDTH].default_value);
+    const float after_wheel = host.writes.back().second;
+    key(XK_Down);
+    EXPECT_LT(host.writes.back().second, after_wheel);
+    key(XK_Home);
+    EXPECT_EQ(host.writes.back().second, PORT_TABLE[PORT_WIDTH].default_value);
+
+    // The mode buttons write the mode.
+    for (int mode : {3, 0, 4}) {
+        const UiRect& b = layout.mode_button[mode];
+        click(b.x + b.w / 2, b.y + b.h / 2);
+        EXPECT_EQ(host.writes.back().first, static_cast<uint32_t>(PORT_MODE_SEL));
+        EXPECT_EQ(host.writes.back().second, static_cast<float>(mode));
+    }
+    expect_writes_in_range();
+}
+
+TEST_F(PluginWindow, HostValuesAreDrawnClamped)
+{
+    const std::vector<uint32_t> at_default = drawn(PORT_LP_LOW);
+    host.port_event(PORT_LP_LOW, 2000.0f);
+    host.pump();
+    EXPECT_NE(drawn(PORT_LP_LOW), at_default) << "a host value changes what is drawn";
+
+    host.port_event(PORT_LP_LOW, PORT_TABLE[PORT_LP_LOW].maximum);
+    host.pump();
+    const std::vector<uint32_t> at_maximum = drawn(PORT_LP_LOW);
+    for (float wild : {1e9f, INFINITY}) {
+        host.port_event(PORT_LP_LOW, wild);
+        host.pump();
+        EXPECT_EQ(drawn(PORT_LP_LOW), at_maximum) << wild;
+    }
+    host.port_event(PORT_LP_LOW, NAN);
+    host.port_event(PORT_COUNT + 5, 1.0f);  // no such port
+    host.pump();
+
+    // The mode drawing follows the mode.
+    const UiRect& d = layout.diagram;
+    const std::vector<uint32_t> before =
+        host.pixels(static_cast<int>(d.x), static_cast<int>(d.y), static_cast<int>(d.w), static_cast<int>(d.h));
+    host.port_event(PORT_MODE_SEL, 4.0f);
+    host.pump();
+    EXPECT_NE(host.pixels(static_cast<int>(d.x), static_cast<int>(d.y), static_cast<int>(d.w),
+                          static_cast<int>(d.h)),
+              before);
+}
+
+TEST(PluginWindows, StereoVariantTwoWindowsAndClosingWhileValuesCome)
+{
+    UiHost mono, stereo;
+    ASSERT_TRUE(mono.open(BRUMMKISTE_UI_LIBRARY, BRUMMKISTE_PLUGIN_URI));
+    ASSERT_TRUE(stereo.open(BRUMMKISTE_UI_LIBRARY, BRUMMKISTE_STEREO_URI));
+    UiModel layout;
+    ui_model_init(&layout, 1.0, nullptr, nullptr);
+    // The stereo window writes the stereo plugin's port indices.
+    const UiRect& b = layout.mode_button[2];
+    XTestFakeMotionEvent(stereo.display, -1, static_cast<int>(b.x + 5), static_cast<int>(b.y + 5), 0);
+    XTestFakeButtonEvent(stereo.display, 1, True, 0);
+    XTestFakeButtonEvent(stereo.display, 1, False, 0);
+    stereo.pump();
+    mono.pump();
+    ASSERT_FALSE(stereo.writes.empty());
+    EXPECT_EQ(stereo.writes.back().first, stereo_port_of(PORT_MODE_SEL));
+    EXPECT_EQ(stereo.writes.back().second, 2.0f);
+    // Values for both, then one window closed in the middle of a stream.
+    for (int i = 0; i < 200; ++i) {
+        mono.port_event(PORT_DECAY_MS, static_cast<float>(i * 1000));
+        stereo.port_event(stereo_port_of(PORT_DECAY_MS), static_cast<float>(i) * 1e6f);
+        if (i == 100) stereo.close();
+        if (i % 20 == 0) mono.pump(1);
+    }
+    mono.pump();
+    mono.close();
+}
