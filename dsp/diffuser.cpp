@@ -70,7 +70,8 @@ void set_diffusion(DiffusionStage* stage, float percent)
     for (AllpassDiffuser& d : stage->diffusers) d.gain = 1.0f;
 }
 
-void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work, uint32_t n)
+void diffusion_stage_process_reference(DiffusionStage* stage, const float* in, float* work,
+                                       uint32_t n)
 {
     if (stage->diffusion == 0.0f) {
         std::memcpy(work, in, n * sizeof(float));
@@ -78,4 +79,43 @@ void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work
     }
     diffuser_process(&stage->diffusers[0], in, work, n);
     for (int k = 1; k < DIFFUSER_COUNT; ++k) diffuser_process(&stage->diffusers[k], work, work, n);
+}
+
+// The same, sample by sample through all four: each diffuser still takes its
+// samples in order, but the four damping recurrences now run side by side
+// instead of one after the other.
+void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work, uint32_t n)
+{
+    if (stage->diffusion == 0.0f) {
+        std::memcpy(work, in, n * sizeof(float));
+        return;
+    }
+    AllpassDiffuser* d = stage->diffusers;
+    float g[DIFFUSER_COUNT], damping[DIFFUSER_COUNT], state[DIFFUSER_COUNT];
+    uint64_t index[DIFFUSER_COUNT], length[DIFFUSER_COUNT];
+    for (int k = 0; k < DIFFUSER_COUNT; ++k) {
+        g[k] = d[k].coefficient;
+        damping[k] = d[k].damping;
+        state[k] = d[k].damping_state;
+        index[k] = d[k].index;
+        length[k] = d[k].length;
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        float x = in[i];
+        for (int k = 0; k < DIFFUSER_COUNT; ++k) {
+            if (index[k] >= length[k]) index[k] = 0;
+            float* slot = &d[k].buffer[index[k]];
+            const float delayed = *slot;
+            const float v = std::fma(-g[k], delayed, x);
+            state[k] = std::fma(damping[k], state[k] - v, v);
+            *slot = state[k];
+            x = std::fma(g[k], v, delayed);
+            ++index[k];
+        }
+        work[i] = x;
+    }
+    for (int k = 0; k < DIFFUSER_COUNT; ++k) {
+        d[k].damping_state = state[k];
+        d[k].index = index[k];
+    }
 }

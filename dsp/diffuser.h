@@ -39,5 +39,9 @@ void diffusion_stage_setup(DiffusionStage* stage);
 void set_diffusion(DiffusionStage* stage, float percent);
 
 // n input samples through the four diffusers in series into work, or copied
-// unchanged while the stage is bypassed.
+// unchanged while the stage is bypassed; in and work may be the same.
 void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work, uint32_t n);
+// The same one diffuser after the other over the whole block: the reference
+// (tests).
+void diffusion_stage_process_reference(DiffusionStage* stage, const float* in, float* work,
+                                       uint32_t n);

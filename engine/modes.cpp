@@ -7,6 +7,7 @@
 // building blocks; the reference takes the same blocks one sample at a time,
 // and must give the same bits (tests).
 typedef struct {
+    void (*diffusion)(DiffusionStage*, const float*, float*, uint32_t);
     void (*tank_replace)(FdnTank*, const float*, float*, uint32_t);
     void (*tank_add)(FdnTank*, const float*, float*, uint32_t);
     void (*tank_stereo)(FdnTank*, const float*, float*, float*, uint32_t);
@@ -14,17 +15,17 @@ typedef struct {
     void (*delay_chains)(ModDelayLine*, const float*, float*, uint32_t);
 } Stages;
 
-static const Stages FAST = {tank_replace, tank_add, tank_stereo, delay_stage_process,
-                            delay_chains_process};
-static const Stages REFERENCE = {tank_replace_reference, tank_add_reference,
-                                 tank_stereo_reference, delay_stage_process_reference,
-                                 delay_chains_process_reference};
+static const Stages FAST = {diffusion_stage_process, tank_replace,        tank_add,
+                            tank_stereo,             delay_stage_process, delay_chains_process};
+static const Stages REFERENCE = {diffusion_stage_process_reference, tank_replace_reference,
+                                 tank_add_reference,                tank_stereo_reference,
+                                 delay_stage_process_reference,     delay_chains_process_reference};
 
 // Diffusion stage and delay stage: the front end of modes 0 to 3.
 static void front_end(const Stages* st, DspState* dsp, const float* in, float* work, uint32_t n,
                       float k)
 {
-    diffusion_stage_process(&dsp->diffusion, in, work, n);
+    st->diffusion(&dsp->diffusion, in, work, n);
     st->delay_stage(dsp->delay_lines, work, n, k);
 }
 
@@ -95,7 +96,7 @@ static void mode4(const Stages* st, DspState* dsp, const float* in, float* wet_l
                   uint32_t n)
 {
     float work[BLOCK_SIZE];
-    diffusion_stage_process(&dsp->diffusion, in, work, n);
+    st->diffusion(&dsp->diffusion, in, work, n);
     three_tanks(st, dsp, work, wet_r, n);
     st->delay_chains(dsp->delay_lines, wet_r, work, n);
     st->tank_stereo(&dsp->tanks[3], work, wet_l, wet_r, n);
