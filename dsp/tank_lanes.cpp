@@ -264,7 +264,6 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
                     // The lines are streams through 4 MB: ask for the memory
                     // of a few spans ahead now.
                     __builtin_prefetch(at + PREFETCH_AHEAD);
-                    __builtin_prefetch(at + PREFETCH_AHEAD, 1);
                 }
             } else {
                 for (int k = 0; k < TANK_LINES; ++k) r[k] = load_row(&lines[k]);
