@@ -128,6 +128,16 @@ static void store_row(TankLine* line, V8 value)
     for (uint64_t j = 0; j < SPAN; ++j) line->buffer[j < room ? line->write_pos + j : j - room] = row[j];
 }
 
+// A span reads all its samples before it writes any, which needs every line
+// to be longer than a span. The length rules never plan one below 101
+// samples; this only keeps that assumption honest.
+static bool lines_longer_than_a_span(const FdnTank* tank)
+{
+    for (const TankLine& line : tank->lines)
+        if (line.plan.length < SPAN) return false;
+    return true;
+}
+
 // Samples every line can take before the first wrap.
 static uint64_t room_before_wrap(const FdnTank* tank)
 {
@@ -247,12 +257,13 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
     float gains[TANK_LINES];
     v8_store(gains, v.gain);
     uint64_t room = room_before_wrap(tank);
+    bool long_lines = lines_longer_than_a_span(tank);
     bool in_lanes = true;
     uint32_t i = 0;
     while (i < n) {
         // Lanes for eight samples unless a line changes its length inside them.
         const bool contiguous = room >= SPAN;
-        if (n - i >= SPAN && (contiguous || wraps_keep_lengths(tank))) {
+        if (n - i >= SPAN && long_lines && (contiguous || wraps_keep_lengths(tank))) {
             if (!in_lanes) lanes_load<masks>(tank, &v);
             in_lanes = true;
             V8 r[TANK_LINES], s[TANK_LINES];
@@ -297,6 +308,7 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
             if (room == 0) {
                 wrap_lines(tank);
                 room = room_before_wrap(tank);
+                long_lines = lines_longer_than_a_span(tank);
             }
             v8_transpose(r);  // r[k]: line k's outputs
             form_rows(FORM, tank, r, a + i, b ? b + i : nullptr);
@@ -307,6 +319,7 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
             tank_step(tank, in[i]);
             form_sample(FORM, tank, a + i, b ? b + i : nullptr);
             room = room_before_wrap(tank);
+            long_lines = lines_longer_than_a_span(tank);
             i += 1;
         }
     }
