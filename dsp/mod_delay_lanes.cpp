@@ -1,5 +1,6 @@
 // The four delay lines side by side, one in each lane of a vector, their
-// state held in registers through a block. Every lane does what
+// state held in registers through a block, in three passes (modulation;
+// heads, reads, filters and writes; blends). Every lane does what
 // mod_delay_tick does for its line, step for step and rounding for rounding:
 // the triangle modulation (its falling half in double precision), the
 // interpolated read without a division (positions stay within two circles),

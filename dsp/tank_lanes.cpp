@@ -1,14 +1,15 @@
 // The tank's output forms with the eight lines in the lanes of one vector.
 //
-// Between two wraps a line reads what it wrote at least 101 samples ago, so
-// eight samples can be read first: each line's eight samples are one row.
-// Transposed, the rows give one vector of all lines per sample, and the
-// filter recurrences run across lines, sample by sample. The mix is summed
-// column by column over line-major rows of the previous outputs (each lane one
-// sample), the writes of a line are one fused multiply-add and one row store,
-// and the output forms add rows. A span of eight with a wrap inside takes the
-// samples one tank_step at a time up to the wrap. Every sample is what
-// tank_step gives, bit for bit.
+// A line reads what it wrote at least 101 samples ago, so eight samples can be
+// read first: each line's eight samples are one row (in two pieces where the
+// line wraps inside the span). Transposed, the rows give one vector of all
+// lines per sample, and the filter recurrences run across lines, sample by
+// sample. The mix is summed column by column over line-major rows of the
+// previous outputs (each lane one sample), the writes of a line are one fused
+// multiply-add and one row store, and the output forms add rows. Where a line
+// changes its length inside a span (the buffer is resampled at the wrap), and
+// for the last samples of a block that do not fill a span, the tank takes one
+// tank_step per sample. Every sample is what tank_step gives, bit for bit.
 #include <cmath>
 
 #include "dsp/simd.h"
