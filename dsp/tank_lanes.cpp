@@ -11,6 +11,7 @@
 // for the last samples of a block that do not fill a span, the tank takes one
 // tank_step per sample. Every sample is what tank_step gives, bit for bit.
 #include <cmath>
+#include <cstring>
 
 #include "dsp/simd.h"
 #include "dsp/tank.h"
@@ -191,7 +192,7 @@ static inline V8 lowpass_lanes(V8 coefficient, V8 mask, V8* state, V8 u)
     return v8_select(mask, u, next);
 }
 
-// The output forms over a span's rows, in the sums' stated order.
+// The output forms over line-major rows, in the sums' stated order.
 static inline void form_rows(TankForm form, const FdnTank* tank, const V8 r[TANK_LINES], float* a,
                       float* b)
 {
@@ -249,6 +250,27 @@ static inline void mix_and_write(const V8 s[TANK_LINES], const float gains[TANK_
 }
 
 // A tank over a block in spans of eight samples, its state in lanes.
+// The forms of a span are taken from its rows shifted by one sample (the
+// rows the mix needs anyway), which spares a transpose: they give samples
+// i - 1 ... i + 6, and sample i + 7 is owed until the next span or the end.
+// Where sample i - 1 is not owed (the first span of a call, or after single
+// steps), its lane is neither read nor written.
+template <TankForm FORM>
+static inline void form_shifted(const FdnTank* tank, const V8 s[TANK_LINES], float* a, float* b,
+                                uint32_t i, bool owed)
+{
+    if (owed) {
+        form_rows(FORM, tank, s, a + i - 1, b ? b + i - 1 : nullptr);
+        return;
+    }
+    float ta[SPAN], tb[SPAN];
+    ta[0] = tb[0] = 0.0f;
+    std::memcpy(ta + 1, a + i, (SPAN - 1) * sizeof(float));
+    form_rows(FORM, tank, s, ta, tb);
+    std::memcpy(a + i, ta + 1, (SPAN - 1) * sizeof(float));
+    if (b) std::memcpy(b + i, tb + 1, (SPAN - 1) * sizeof(float));
+}
+
 template <FilterSet HP, FilterSet LP, TankForm FORM>
 static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint32_t n)
 {
@@ -260,6 +282,7 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
     uint64_t room = room_before_wrap(tank);
     bool long_lines = lines_longer_than_a_span(tank);
     bool in_lanes = true;
+    bool owed = false;  // the form of sample i - 1
     uint32_t i = 0;
     while (i < n) {
         // Lanes for eight samples unless a line changes its length inside them.
@@ -311,12 +334,14 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
                 room = room_before_wrap(tank);
                 long_lines = lines_longer_than_a_span(tank);
             }
-            v8_transpose(r);  // r[k]: line k's outputs
-            form_rows(FORM, tank, r, a + i, b ? b + i : nullptr);
+            form_shifted<FORM>(tank, s, a, b, i, owed);
+            owed = true;
             i += SPAN;
         } else {
             if (in_lanes) lanes_store(&v, tank);
             in_lanes = false;
+            if (owed) form_sample(FORM, tank, a + i - 1, b ? b + i - 1 : nullptr);
+            owed = false;
             tank_step(tank, in[i]);
             form_sample(FORM, tank, a + i, b ? b + i : nullptr);
             room = room_before_wrap(tank);
@@ -325,6 +350,7 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
         }
     }
     if (in_lanes) lanes_store(&v, tank);
+    if (owed) form_sample(FORM, tank, a + n - 1, b ? b + n - 1 : nullptr);
 }
 
 typedef void (*TankBlock)(FdnTank*, const float*, float*, float*, uint32_t);
