@@ -19,8 +19,9 @@ inline V8 v8_set1(float x) { return _mm256_set1_ps(x); }
 inline V8 v8_add(V8 a, V8 b) { return _mm256_add_ps(a, b); }
 inline V8 v8_sub(V8 a, V8 b) { return _mm256_sub_ps(a, b); }
 inline V8 v8_mul(V8 a, V8 b) { return _mm256_mul_ps(a, b); }
-// a * b + c with one rounding.
+// a * b + c and a * b - c, each with one rounding.
 inline V8 v8_fma(V8 a, V8 b, V8 c) { return _mm256_fmadd_ps(a, b, c); }
+inline V8 v8_fms(V8 a, V8 b, V8 c) { return _mm256_fmsub_ps(a, b, c); }
 inline V8 v8_xor(V8 a, V8 b) { return _mm256_xor_ps(a, b); }
 // b where the mask lane is all ones, else a.
 inline V8 v8_select(V8 mask, V8 a, V8 b) { return _mm256_blendv_ps(a, b, mask); }
@@ -82,6 +83,11 @@ inline V8 v8_mul(V8 a, V8 b) { return V8{vmulq_f32(a.lo, b.lo), vmulq_f32(a.hi, 
 inline V8 v8_fma(V8 a, V8 b, V8 c)
 {
     return V8{vfmaq_f32(c.lo, a.lo, b.lo), vfmaq_f32(c.hi, a.hi, b.hi)};
+}
+// a * b - c with one rounding: the negation of c - a * b, both exact steps.
+inline V8 v8_fms(V8 a, V8 b, V8 c)
+{
+    return V8{vnegq_f32(vfmsq_f32(c.lo, a.lo, b.lo)), vnegq_f32(vfmsq_f32(c.hi, a.hi, b.hi))};
 }
 inline V8 v8_xor(V8 a, V8 b)
 {

@@ -179,6 +179,19 @@ static inline V8 highpass_lanes(V8 coefficient, V8 mask, V8* state, V8 u)
     return v8_select(mask, u, out);
 }
 
+// Highpass then lowpass on every lane. The highpass gives -w; the lowpass
+// takes it as u = -w: state - u is state + w exactly, and the fused
+// c * (state + w) + (-w) is the fused c * (state + w) - w, so the negation
+// need not be computed.
+static inline V8 both_filters(V8 hp_coefficient, V8 lp_coefficient, V8* hp_state, V8* lp_state,
+                              V8 u)
+{
+    const V8 w = v8_mul(hp_coefficient, v8_sub(*hp_state, u));
+    *hp_state = v8_add(u, w);
+    *lp_state = v8_fms(lp_coefficient, v8_add(*lp_state, w), w);
+    return *lp_state;
+}
+
 template <FilterSet SET>
 static inline V8 lowpass_lanes(V8 coefficient, V8 mask, V8* state, V8 u)
 {
@@ -308,8 +321,12 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
             const V8 input = v8_load(in + i);
             V8 hp_state = v.hp_state, lp_state = v.lp_state;
             for (int j = 0; j < SPAN; ++j) {
-                const V8 high = highpass_lanes<HP>(v.hp_coefficient, v.hp_mask, &hp_state, r[j]);
-                r[j] = lowpass_lanes<LP>(v.lp_coefficient, v.lp_mask, &lp_state, high);
+                if (HP == FILTERS_ALL && LP == FILTERS_ALL) {
+                    r[j] = both_filters(v.hp_coefficient, v.lp_coefficient, &hp_state, &lp_state, r[j]);
+                } else {
+                    const V8 high = highpass_lanes<HP>(v.hp_coefficient, v.hp_mask, &hp_state, r[j]);
+                    r[j] = lowpass_lanes<LP>(v.lp_coefficient, v.lp_mask, &lp_state, high);
+                }
                 if (j + 1 < SPAN) s[j + 1] = r[j];
             }
             v.hp_state = hp_state;

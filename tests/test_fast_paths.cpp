@@ -123,7 +123,8 @@ TEST(FastPaths, EveryModeEqualsTheScalarReferenceBitForBit)
 }
 
 #if DSP_HAVE_V8
-// (1 + 2^-12)^2 - (1 + 2^-11) is 2^-24 with one rounding and 0 with two.
+// (1 + 2^-12)^2 - (1 + 2^-11) is 2^-24 with one rounding and 0 with two;
+// the same through the multiply-subtract.
 TEST(FastPaths, VectorMultiplyAddRoundsOnce)
 {
     const float a = 1.0f + std::ldexp(1.0f, -12);
@@ -131,6 +132,8 @@ TEST(FastPaths, VectorMultiplyAddRoundsOnce)
     ASSERT_EQ(std::fmaf(a, a, c), std::ldexp(1.0f, -24));
     float out[8];
     v8_store(out, v8_fma(v8_set1(a), v8_set1(a), v8_set1(c)));
+    for (float x : out) EXPECT_EQ(x, std::ldexp(1.0f, -24));
+    v8_store(out, v8_fms(v8_set1(a), v8_set1(a), v8_set1(-c)));
     for (float x : out) EXPECT_EQ(x, std::ldexp(1.0f, -24));
 }
 #endif
