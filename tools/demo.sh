@@ -99,6 +99,6 @@ done
 rm -f "$out/impulse/unit.wav"
 
 # The plugin window, one screenshot per mode, in a virtual X server.
-xvfb-run -a -s "-screen 0 1920x1200x24" "$build/tools/ui_screenshot" \
+xvfb-run -a -s "-screen 0 1920x1200x24 -noreset" "$build/tools/ui_screenshot" \
   "$build/lv2/brummkiste-tiefgarten.lv2/libbrummkiste-tiefgarten-ui.so" "$out/ui/window" |
   sed 's/^/window           /'
