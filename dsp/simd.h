@@ -84,10 +84,12 @@ inline V8 v8_fma(V8 a, V8 b, V8 c)
 {
     return V8{vfmaq_f32(c.lo, a.lo, b.lo), vfmaq_f32(c.hi, a.hi, b.hi)};
 }
-// a * b - c with one rounding: the negation of c - a * b, both exact steps.
+// a * b - c with one rounding, as a * b + (-c): negating c is exact, and an
+// exact zero comes out +0 as from the scalar std::fma(a, b, -c) (negating
+// c - a * b instead would give -0).
 inline V8 v8_fms(V8 a, V8 b, V8 c)
 {
-    return V8{vnegq_f32(vfmsq_f32(c.lo, a.lo, b.lo)), vnegq_f32(vfmsq_f32(c.hi, a.hi, b.hi))};
+    return V8{vfmaq_f32(vnegq_f32(c.lo), a.lo, b.lo), vfmaq_f32(vnegq_f32(c.hi), a.hi, b.hi)};
 }
 inline V8 v8_xor(V8 a, V8 b)
 {

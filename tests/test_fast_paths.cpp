@@ -124,7 +124,7 @@ TEST(FastPaths, EveryModeEqualsTheScalarReferenceBitForBit)
 
 #if DSP_HAVE_V8
 // (1 + 2^-12)^2 - (1 + 2^-11) is 2^-24 with one rounding and 0 with two;
-// the same through the multiply-subtract.
+// the same through the multiply-subtract, whose exact zero must be +0.
 TEST(FastPaths, VectorMultiplyAddRoundsOnce)
 {
     const float a = 1.0f + std::ldexp(1.0f, -12);
@@ -135,5 +135,8 @@ TEST(FastPaths, VectorMultiplyAddRoundsOnce)
     for (float x : out) EXPECT_EQ(x, std::ldexp(1.0f, -24));
     v8_store(out, v8_fms(v8_set1(a), v8_set1(a), v8_set1(-c)));
     for (float x : out) EXPECT_EQ(x, std::ldexp(1.0f, -24));
+    // An exact cancellation gives +0, as the scalar fused multiply-add does.
+    v8_store(out, v8_fms(v8_set1(2.0f), v8_set1(3.0f), v8_set1(6.0f)));
+    for (float x : out) EXPECT_FALSE(std::signbit(x));
 }
 #endif
