@@ -129,7 +129,7 @@ void handle_event(PluginUi* ui, XEvent* e)
                                e->xbutton.time - ui->last_click < DOUBLE_CLICK_MS;
             ui->last_click = e->xbutton.time;
             ui->last_click_port = twice ? -1 : port;
-            ui_press(m, x, y, fine, twice);
+            ui_press(m, x, y, twice);
         }
         ui->dirty = true;
         break;

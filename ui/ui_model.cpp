@@ -150,9 +150,8 @@ static void move(UiModel* m, PortIndex port, float travel)
     change(m, port, ui_value_at(info, ui_position(info, m->values[port]) + travel));
 }
 
-void ui_press(UiModel* m, float x, float y, bool fine, bool double_click)
+void ui_press(UiModel* m, float x, float y, bool double_click)
 {
-    (void)fine;
     const int hit = ui_hit(m, x, y);
     if (hit == PORT_MODE_SEL) {
         for (int b = 0; b < MODE_COUNT; ++b)

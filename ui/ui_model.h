@@ -52,7 +52,7 @@ void ui_set_value(UiModel* m, PortIndex port, float value);
 
 // Pointer and keys, in window pixels. `fine` is the shift key; double-clicks
 // are recognised by the caller.
-void ui_press(UiModel* m, float x, float y, bool fine, bool double_click);
+void ui_press(UiModel* m, float x, float y, bool double_click);
 void ui_motion(UiModel* m, float x, float y, bool fine);
 void ui_release(UiModel* m);
 void ui_scroll(UiModel* m, float x, float y, int steps, bool fine);
