@@ -30,6 +30,17 @@ void diffuser_clear(AllpassDiffuser* d)
     d->damping_state = 0.0f;
 }
 
+// One sample through a damped allpass: the delayed sample from `slot`, the
+// damped value written back, the allpass output returned.
+static inline float allpass_step(float g, float damping, float* state, float* slot, float x)
+{
+    const float delayed = *slot;
+    const float v = std::fma(-g, delayed, x);
+    *state = std::fma(damping, *state - v, v);
+    *slot = *state;
+    return std::fma(g, v, delayed);
+}
+
 void diffuser_process(AllpassDiffuser* d, const float* in, float* out, uint64_t n)
 {
     const float g = d->coefficient;
@@ -38,11 +49,7 @@ void diffuser_process(AllpassDiffuser* d, const float* in, float* out, uint64_t 
     uint64_t index = d->index;
     for (uint64_t i = 0; i < n; ++i) {
         if (index >= d->length) index = 0;
-        const float delayed = d->buffer[index];
-        const float v = std::fma(-g, delayed, in[i]);
-        state = std::fma(damping, state - v, v);
-        d->buffer[index] = state;
-        out[i] = std::fma(g, v, delayed);
+        out[i] = allpass_step(g, damping, &state, &d->buffer[index], in[i]);
         ++index;
     }
     d->index = index;
@@ -104,12 +111,7 @@ void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work
         float x = in[i];
         for (int k = 0; k < DIFFUSER_COUNT; ++k) {
             if (index[k] >= length[k]) index[k] = 0;
-            float* slot = &d[k].buffer[index[k]];
-            const float delayed = *slot;
-            const float v = std::fma(-g[k], delayed, x);
-            state[k] = std::fma(damping[k], state[k] - v, v);
-            *slot = state[k];
-            x = std::fma(g[k], v, delayed);
+            x = allpass_step(g[k], damping[k], &state[k], &d[k].buffer[index[k]], x);
             ++index[k];
         }
         work[i] = x;

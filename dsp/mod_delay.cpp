@@ -1,10 +1,10 @@
 #include "dsp/mod_delay.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "dsp/convert.h"
+#include "dsp/mod_delay_steps.h"
 
 void mod_delay_setup(ModDelayLine* line)
 {
@@ -37,25 +37,6 @@ void mod_delay_clear(ModDelayLine* line)
     delay_lowpass_reset(&line->filter_history);
 }
 
-// Step 1, modulation: a triangle between 0 and half the depth, one cycle per
-// 1/lfo_increment samples.
-static inline float modulation_step(ModDelayLine* line)
-{
-    line->lfo_phase = line->lfo_phase + line->lfo_increment;
-    float offset;
-    if (line->lfo_phase >= 1.0f) {
-        line->lfo_phase = 0.0f;
-        offset = 0.0f;
-    } else if (line->lfo_phase < 0.5f) {
-        offset = line->lfo_phase * line->lfo_depth;
-    } else {
-        offset = static_cast<float>((1.0 - static_cast<double>(line->lfo_phase)) *
-                                    static_cast<double>(line->lfo_depth));
-    }
-    line->mod_offset = offset;
-    return offset;
-}
-
 // Linear interpolation at position p on the circle; a position below 0 reads
 // the end of the circle.
 static inline float read_at(const ModDelayLine* line, float p)
@@ -66,78 +47,23 @@ static inline float read_at(const ModDelayLine* line, float p)
     int64_t index;
     // Positions are within two circles but for a moment after the size has
     // shrunk: no division then.
-    if (floor_p >= 0.0f && floor_p < fsize)
-        index = static_cast<int64_t>(floor_p);
-    else if (floor_p >= fsize && floor_p < 2.0f * fsize)
-        index = static_cast<int64_t>(floor_p) - size;
-    else {
+    if (floor_p >= 0.0f && floor_p < 2.0f * fsize) {
+        index = static_cast<int64_t>(wrap_once(floor_p, fsize));
+    } else {
         index = to_i64(floor_p) % size;
         if (index < 0) index += size;
     }
     int64_t next = index + 1;
     if (next == size) next = 0;
-    const float frac = p - floor_p;
-    const float a = line->buffer[index];
-    const float b = line->buffer[next];
-    return a + (b - a) * frac;
-}
-
-static inline float advance(float pos, float speed, uint64_t size)
-{
-    pos = pos + speed;
-    const float fsize = static_cast<float>(size);
-    if (pos >= fsize) pos = pos - fsize;
-    return pos;
-}
-
-// Distance from the read position p to the write head, in samples, in the
-// direction the read head closes in on it.
-static inline int64_t head_distance(const ModDelayLine* line, float p)
-{
-    int64_t d;
-    if (line->speed < 1.0f)
-        d = to_i64(p - static_cast<float>(line->write_pos));
-    else  // the head position bounded so that the difference cannot overflow
-        d = static_cast<int64_t>(line->write_pos) - std::max(to_i64(p), -(INT64_C(1) << 62));
-    if (d < 0) d += static_cast<int64_t>(line->size);
-    return d;
-}
-
-// Too close to the write head: the main head jumps half a circle away from
-// it and the old position becomes the fading head.
-static void start_crossfade(ModDelayLine* line)
-{
-    const float fsize = static_cast<float>(line->size);
-    line->fade_pos = line->read_pos;
-    line->fade_countdown = line->fade_length;
-    line->fade_in_gain = 0.0f;
-    line->fade_out_gain = 1.0f;
-    float jump = static_cast<float>(line->write_pos) + fsize * 0.5f;
-    if (jump >= fsize) jump = jump - fsize;
-    line->read_pos = jump;
-    line->fading = true;
-}
-
-// One crossfade sample: s from the main head, the fading head read at its
-// own position; both heads move on. The gains stay within 0 ... 1 even when
-// the crossfade length changes during the fade.
-static inline float crossfade_step(ModDelayLine* line, float s, float offset)
-{
-    const float sb = read_at(line, line->fade_pos + offset);
-    const float u = line->fade_in_gain * s + line->fade_out_gain * sb;
-    line->fade_in_gain = line->fade_in_gain + line->fade_step;
-    line->fade_out_gain = line->fade_out_gain - line->fade_step;
-    if (line->fade_in_gain > 1.0f) line->fade_in_gain = 1.0f;
-    if (line->fade_out_gain < 0.0f) line->fade_out_gain = 0.0f;
-    line->fade_pos = advance(line->fade_pos, line->speed, line->size);
-    line->fade_countdown = line->fade_countdown - 1;
-    if (line->fade_countdown == 0) line->fading = false;
-    return u;
+    return interpolate(line->buffer[index], line->buffer[next], p - floor_p);
 }
 
 float mod_delay_tick(ModDelayLine* line, float x)
 {
-    const float offset = modulation_step(line);
+    const float fsize = static_cast<float>(line->size);
+    const float offset = triangle_step(&line->lfo_phase, line->lfo_increment, line->lfo_depth,
+                                       static_cast<double>(line->lfo_depth));
+    line->mod_offset = offset;
 
     // Interpolated read at the modulated main head.
     const float p = line->read_pos + offset;
@@ -146,24 +72,37 @@ float mod_delay_tick(ModDelayLine* line, float x)
     // Head jump and crossfade. No distance test is made while fading.
     float u = s;
     if (!line->fading) {
-        const float limit = static_cast<float>(static_cast<int64_t>(line->guard) + 1) + offset;
-        if (limit >= static_cast<float>(head_distance(line, p))) start_crossfade(line);
+        const float write_f = static_cast<float>(line->write_pos);
+        const int64_t distance =
+            head_distance(line->speed < 1.0f, p, write_f, static_cast<int64_t>(line->write_pos),
+                          static_cast<int64_t>(line->size));
+        const float guard_limit = static_cast<float>(static_cast<int64_t>(line->guard) + 1);
+        if (jump_due(guard_limit, offset, static_cast<float>(distance))) {
+            // The old position becomes the fading head.
+            line->fade_pos = line->read_pos;
+            line->fade_countdown = line->fade_length;
+            line->fade_in_gain = 0.0f;
+            line->fade_out_gain = 1.0f;
+            line->read_pos = jump_target(write_f, fsize * 0.5f, fsize);
+            line->fading = true;
+        }
     } else {
-        u = crossfade_step(line, s, offset);
+        const float sb = read_at(line, line->fade_pos + offset);
+        u = crossfade_mix(line->fade_in_gain, line->fade_out_gain, s, sb);
+        crossfade_gains_step(&line->fade_in_gain, &line->fade_out_gain, line->fade_step);
+        line->fade_pos = advance_head(line->fade_pos, line->speed, fsize);
+        line->fade_countdown = line->fade_countdown - 1;
+        if (line->fade_countdown == 0) line->fading = false;
     }
-    line->read_pos = advance(line->read_pos, line->speed, line->size);
+    line->read_pos = advance_head(line->read_pos, line->speed, fsize);
 
-    const float y = delay_lowpass_step(&line->filter_history, u);
+    const float y = delay_lowpass_step(line->filter_history.history, u);
 
-    // Feedback write.
-    line->buffer[line->write_pos] = x + line->feedback * y;
+    line->buffer[line->write_pos] = feedback_write(x, line->feedback, y);
     line->write_pos = line->write_pos + 1;
     if (line->write_pos >= line->size) line->write_pos = 0;
 
-    // Blend of input and filtered read signal, in double precision.
-    const double mix = static_cast<double>(line->mix);
-    return static_cast<float>((1.0 - mix) * static_cast<double>(x) +
-                              static_cast<double>(line->mix * y));
+    return delay_blend(1.0 - static_cast<double>(line->mix), line->mix, x, y);
 }
 
 static void update_guard(ModDelayLine* line)

@@ -96,7 +96,7 @@ void tank_line_change_length(TankLine* line);
 // Output forms over n samples: tank_add adds the line sum to out (in may be
 // out), tank_replace writes it, tank_stereo writes the even lines plus
 // cross_mix of the odd ones to left and the other way round to right. They
-// run the eight lines in lanes where the CPU has them (tank_lanes.cpp).
+// run the eight lines in lanes where the CPU has them (lanes/tank_lanes.cpp).
 void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n);

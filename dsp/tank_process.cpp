@@ -2,6 +2,7 @@
 
 #include "dsp/convert.h"
 #include "dsp/tank.h"
+#include "dsp/tank_steps.h"
 
 
 void tank_line_change_length(TankLine* line)
@@ -36,61 +37,52 @@ void tank_line_change_length(TankLine* line)
 
 void tank_step(FdnTank* tank, float x)
 {
-    // Mix the previous outputs column by column, summed from line 0 upward.
-    const float* out = tank->line_out;
-    for (int c = 0; c < TANK_LINES; ++c) {
-        float sum = out[0] * HADAMARD[0][c];
-        for (int k = 1; k < TANK_LINES; ++k) sum = sum + out[k] * HADAMARD[k][c];
-        tank->mixed[c] = sum;
-    }
+    hadamard_mix(tank->line_out, tank->mixed);
     for (int k = 0; k < TANK_LINES; ++k) {
         TankLine* line = &tank->lines[k];
         const uint64_t p = line->write_pos;
         float u = line->buffer[p];
-        line->buffer[p] = std::fma(tank->mixed[k], tank->line_gain[k], x);
+        line->buffer[p] = tank_line_write(tank->mixed[k], tank->line_gain[k], x);
         line->write_pos = p + 1;
         if (line->write_pos >= line->plan.length) {
             line->write_pos = 0;
             if (line->plan.next_length != 0) tank_line_change_length(line);
         }
-        if (tank->highpass_on[k]) u = one_pole_highpass(&tank->highpass[k], u);
-        if (tank->lowpass_on[k]) u = one_pole_lowpass(&tank->lowpass[k], u);
+        OnePole* hp = &tank->highpass[k];
+        OnePole* lp = &tank->lowpass[k];
+        if (tank->highpass_on[k] && tank->lowpass_on[k])
+            u = highpass_lowpass_step(hp->coefficient, lp->coefficient, &hp->state, &lp->state, u);
+        else if (tank->highpass_on[k])
+            u = highpass_step(hp->coefficient, &hp->state, u);
+        else if (tank->lowpass_on[k])
+            u = lowpass_step(lp->coefficient, &lp->state, u);
         tank->line_out[k] = u;
     }
 }
 
 // ---- The output forms, one tank_step per sample: the reference that the
-// lane-parallel forms (tank_lanes.cpp) equal bit for bit. ----
+// lane-parallel forms (lanes/tank_lanes.cpp) equal bit for bit. ----
 
 void tank_add_reference(FdnTank* tank, const float* in, float* out, uint32_t n)
 {
-    const float* l = tank->line_out;
     for (uint32_t i = 0; i < n; ++i) {
         tank_step(tank, in[i]);
-        float sum = out[i];
-        for (int k = 0; k < TANK_LINES; ++k) sum = sum + l[k];
-        out[i] = sum;
+        out[i] = tank_form_add(out[i], tank->line_out);
     }
 }
 
 void tank_replace_reference(FdnTank* tank, const float* in, float* out, uint32_t n)
 {
-    const float* l = tank->line_out;
     for (uint32_t i = 0; i < n; ++i) {
         tank_step(tank, in[i]);
-        out[i] = ((l[0] + l[1]) + (l[2] + l[3])) + ((l[4] + l[5]) + (l[6] + l[7]));
+        out[i] = tank_form_replace(tank->line_out);
     }
 }
 
 void tank_stereo_reference(FdnTank* tank, const float* in, float* left, float* right, uint32_t n)
 {
-    const float* l = tank->line_out;
-    const float c = tank->cross_mix;
     for (uint32_t i = 0; i < n; ++i) {
         tank_step(tank, in[i]);
-        const float even = (l[0] + l[2]) + (l[4] + l[6]);
-        const float odd = (l[1] + l[3]) + (l[5] + l[7]);
-        left[i] = std::fma(c, odd, even);
-        right[i] = std::fma(c, even, odd);
+        tank_form_stereo(tank->cross_mix, tank->line_out, &left[i], &right[i]);
     }
 }

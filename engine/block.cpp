@@ -48,7 +48,7 @@ void engine_process_block(DspState* dsp, const AudioBuffers* io, uint32_t start,
 {
     float dry_l[BLOCK_SIZE];
     float dry_r_stereo[BLOCK_SIZE];
-    float clean[BLOCK_SIZE];
+    float clean[BLOCK_SIZE] = {};  // zeroed: the compiler cannot see that m <= BLOCK_SIZE
     read_input(io->in_l, start, dry_l, m);
     const float* dry_r = dry_l;
     if (io->stereo) {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <memory>
 
-#include "dsp/simd.h"
+#include "dsp/lanes/simd8.h"
 #include "engine/modes.h"
 #include "engine/settings.h"
 

@@ -9,12 +9,17 @@
 // multiply-add and one row store, and the output forms add rows. Where a line
 // changes its length inside a span (the buffer is resampled at the wrap), and
 // for the last samples of a block that do not fill a span, the tank takes one
-// tank_step per sample. Every sample is what tank_step gives, bit for bit.
+// tank_step per sample. The arithmetic of a sample (filters, mix, writes,
+// output sums) is the step functions that tank_step calls, here over eight
+// lanes; this file holds only what is about lanes: rows, transposes, spans,
+// wraps and prefetch. Every sample is what tank_step gives, bit for bit.
 #include <cmath>
 #include <cstring>
 
-#include "dsp/simd.h"
+#include "dsp/lanes/simd8.h"
+#include "dsp/one_pole.h"
 #include "dsp/tank.h"
+#include "dsp/tank_steps.h"
 
 #if DSP_HAVE_V8
 
@@ -31,26 +36,13 @@ typedef struct {
     V8 lp_coefficient, lp_state, lp_mask;
 } TankLanes;
 
+// One sample's form from the tank's line outputs, as the reference takes it.
 static inline void form_sample(TankForm form, const FdnTank* tank, float* a, float* b)
 {
-    const float* l = tank->line_out;
     switch (form) {
-    case FORM_REPLACE:
-        *a = ((l[0] + l[1]) + (l[2] + l[3])) + ((l[4] + l[5]) + (l[6] + l[7]));
-        break;
-    case FORM_ADD: {
-        float sum = *a;
-        for (int k = 0; k < TANK_LINES; ++k) sum = sum + l[k];
-        *a = sum;
-        break;
-    }
-    case FORM_STEREO: {
-        const float even = (l[0] + l[2]) + (l[4] + l[6]);
-        const float odd = (l[1] + l[3]) + (l[5] + l[7]);
-        *a = std::fma(tank->cross_mix, odd, even);
-        *b = std::fma(tank->cross_mix, even, odd);
-        break;
-    }
+    case FORM_REPLACE: *a = tank_form_replace(tank->line_out); break;
+    case FORM_ADD: *a = tank_form_add(*a, tank->line_out); break;
+    case FORM_STEREO: tank_form_stereo(tank->cross_mix, tank->line_out, a, b); break;
     }
 }
 
@@ -85,16 +77,10 @@ static void lanes_store(const TankLanes* v, FdnTank* tank)
     v8_store(tank->line_out, v->line_out);
     v8_store_pairs(&tank->highpass[0].coefficient, v->hp_coefficient, v->hp_state);
     v8_store_pairs(&tank->lowpass[0].coefficient, v->lp_coefficient, v->lp_state);
+    // The mix of the last sample, from the outputs before it.
     float previous[TANK_LINES];
     v8_store(previous, v->before_last);
-    // mixed[c]: previous[k] * H[k][c] summed from k = 0 upward, all columns at once.
-    V8 sum = v8_set1(previous[0]);
-    for (int k = 1; k < TANK_LINES; ++k) {
-        float signs[TANK_LINES];
-        for (int c = 0; c < TANK_LINES; ++c) signs[c] = HADAMARD[k][c] > 0.0f ? 0.0f : -0.0f;
-        sum = v8_add(sum, v8_xor(v8_set1(previous[k]), v8_load(signs)));
-    }
-    v8_store(tank->mixed, sum);
+    hadamard_mix(previous, tank->mixed);
 }
 
 // A span in which a line wraps can still run in lanes when the line keeps
@@ -163,69 +149,42 @@ static void wrap_lines(FdnTank* tank)
     }
 }
 
-// One sample of a bank over the lanes: every lane (ALL) or the masked ones.
+// One sample of a bank over the lanes: every lane (ALL) or the masked ones,
+// the others passing their input and keeping their state.
 template <FilterSet SET>
 static inline V8 highpass_lanes(V8 coefficient, V8 mask, V8* state, V8 u)
 {
     if (SET == FILTERS_NONE) return u;
-    const V8 w = v8_mul(coefficient, v8_sub(*state, u));
-    const V8 next = v8_add(u, w);
-    const V8 out = v8_xor(w, v8_set1(-0.0f));
-    if (SET == FILTERS_ALL) {
-        *state = next;
-        return out;
-    }
-    *state = v8_select(mask, *state, next);
-    return v8_select(mask, u, out);
-}
-
-// Highpass then lowpass on every lane. The highpass gives -w; the lowpass
-// takes it as u = -w: state - u is state + w exactly, and the fused
-// c * (state + w) + (-w) is the fused c * (state + w) - w, so the negation
-// need not be computed.
-static inline V8 both_filters(V8 hp_coefficient, V8 lp_coefficient, V8* hp_state, V8* lp_state,
-                              V8 u)
-{
-    const V8 w = v8_mul(hp_coefficient, v8_sub(*hp_state, u));
-    *hp_state = v8_add(u, w);
-    *lp_state = v8_fms(lp_coefficient, v8_add(*lp_state, w), w);
-    return *lp_state;
+    if (SET == FILTERS_ALL) return highpass_step(coefficient, state, u);
+    V8 next = *state;
+    const V8 out = highpass_step(coefficient, &next, u);
+    *state = v8_select(mask, next, *state);
+    return v8_select(mask, out, u);
 }
 
 template <FilterSet SET>
 static inline V8 lowpass_lanes(V8 coefficient, V8 mask, V8* state, V8 u)
 {
     if (SET == FILTERS_NONE) return u;
-    const V8 next = v8_fma(coefficient, v8_sub(*state, u), u);
-    if (SET == FILTERS_ALL) {
-        *state = next;
-        return next;
-    }
-    *state = v8_select(mask, *state, next);
-    return v8_select(mask, u, next);
+    if (SET == FILTERS_ALL) return lowpass_step(coefficient, state, u);
+    V8 next = *state;
+    const V8 out = lowpass_step(coefficient, &next, u);
+    *state = v8_select(mask, next, *state);
+    return v8_select(mask, out, u);
 }
 
-// The output forms over line-major rows, in the sums' stated order.
+// The output forms over line-major rows (each lane one sample).
 static inline void form_rows(TankForm form, const FdnTank* tank, const V8 r[TANK_LINES], float* a,
-                      float* b)
+                             float* b)
 {
     switch (form) {
-    case FORM_REPLACE:
-        v8_store(a, v8_add(v8_add(v8_add(r[0], r[1]), v8_add(r[2], r[3])),
-                           v8_add(v8_add(r[4], r[5]), v8_add(r[6], r[7]))));
-        break;
-    case FORM_ADD: {
-        V8 sum = v8_load(a);
-        for (int k = 0; k < TANK_LINES; ++k) sum = v8_add(sum, r[k]);
-        v8_store(a, sum);
-        break;
-    }
+    case FORM_REPLACE: v8_store(a, tank_form_replace(r)); break;
+    case FORM_ADD: v8_store(a, tank_form_add(v8_load(a), r)); break;
     case FORM_STEREO: {
-        const V8 even = v8_add(v8_add(r[0], r[2]), v8_add(r[4], r[6]));
-        const V8 odd = v8_add(v8_add(r[1], r[3]), v8_add(r[5], r[7]));
-        const V8 c = v8_set1(tank->cross_mix);
-        v8_store(a, v8_fma(c, odd, even));
-        v8_store(b, v8_fma(c, even, odd));
+        V8 left, right;
+        tank_form_stereo(v8_set1(tank->cross_mix), r, &left, &right);
+        v8_store(a, left);
+        v8_store(b, right);
         break;
     }
     }
@@ -233,28 +192,17 @@ static inline void form_rows(TankForm form, const FdnTank* tank, const V8 r[TANK
 
 // ---- One tank over a whole block, its lanes in registers. ----
 
-// The sums of the mix, column by column over line-major rows s[0..7] (each
-// lane a sample), in tank_step's order: line 0 upward, a -1 entry subtracting
-// (which rounds exactly as adding the negated value). Sums that agree in the
-// signs of their first terms are one computation: after lines 0 and 1 there
-// are two distinct partial sums, after line 3 four, from line 4 on eight.
-// Each column then times its line's gain plus the input, fused, is stored as
+// The mix over line-major rows s[0..7] of the previous outputs (each lane a
+// sample); each column times its line's gain plus the input is stored as
 // the line's eight writes.
 template <bool CONTIGUOUS>
 static inline void mix_and_write(const V8 s[TANK_LINES], const float gains[TANK_LINES], V8 input,
                                  TankLine* lines)
 {
-    const V8 p1[2] = {v8_add(s[0], s[1]), v8_sub(s[0], s[1])};
-    V8 p3[4];
-    for (int c = 0; c < 4; ++c) {
-        const V8 p2 = (c & 2) ? v8_sub(p1[c & 1], s[2]) : v8_add(p1[c & 1], s[2]);
-        p3[c] = ((c ^ (c >> 1)) & 1) ? v8_sub(p2, s[3]) : v8_add(p2, s[3]);
-    }
+    V8 mixed[TANK_LINES];
+    hadamard_mix(s, mixed);
     for (int c = 0; c < TANK_LINES; ++c) {
-        V8 sum = HADAMARD[4][c] > 0.0f ? v8_add(p3[c & 3], s[4]) : v8_sub(p3[c & 3], s[4]);
-        for (int k = 5; k < TANK_LINES; ++k)
-            sum = HADAMARD[k][c] > 0.0f ? v8_add(sum, s[k]) : v8_sub(sum, s[k]);
-        const V8 value = v8_fma(sum, v8_set1(gains[c]), input);
+        const V8 value = tank_line_write(mixed[c], v8_set1(gains[c]), input);
         if (CONTIGUOUS)
             v8_store(lines[c].buffer + lines[c].write_pos, value);
         else
@@ -322,7 +270,8 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
             V8 hp_state = v.hp_state, lp_state = v.lp_state;
             for (int j = 0; j < SPAN; ++j) {
                 if (HP == FILTERS_ALL && LP == FILTERS_ALL) {
-                    r[j] = both_filters(v.hp_coefficient, v.lp_coefficient, &hp_state, &lp_state, r[j]);
+                    r[j] = highpass_lowpass_step(v.hp_coefficient, v.lp_coefficient, &hp_state,
+                                                 &lp_state, r[j]);
                 } else {
                     const V8 high = highpass_lanes<HP>(v.hp_coefficient, v.hp_mask, &hp_state, r[j]);
                     r[j] = lowpass_lanes<LP>(v.lp_coefficient, v.lp_mask, &lp_state, high);

@@ -1,15 +1,16 @@
 // The four delay lines side by side, one in each lane of a vector, their
 // state held in registers through a block, in three passes (modulation;
 // heads, reads, filters and writes; blends). Every lane does what
-// mod_delay_tick does for its line, step for step and rounding for rounding:
-// the triangle modulation (its falling half in double precision), the
-// interpolated read without a division (positions stay within two circles),
-// the distance test and head jump, the crossfade, the fixed lowpass, the
-// feedback write and the blend in double precision. A sample whose positions
+// mod_delay_tick does for its line through the same step functions
+// (dsp/mod_delay_steps.h, dsp/delay_lowpass.h) over four lanes; this file
+// holds what is about lanes: loading and storing the state, gathers, masks
+// for the lanes that take no part in a step, and the interpolated read
+// without a division (positions stay within two circles). A sample whose positions
 // leave two circles (for a moment after the delay time has shrunk) runs
 // through mod_delay_tick itself.
+#include "dsp/lanes/simd4.h"
 #include "dsp/mod_delay.h"
-#include "dsp/simd4.h"
+#include "dsp/mod_delay_steps.h"
 
 #if DSP_HAVE_V4
 
@@ -34,14 +35,14 @@ typedef struct {
     V4d keep;        // 1 - mix
     V4 fade_in, fade_out, fade_step;
     V4i countdown, fade_length;
-    V4 h[5];
+    V4 h[DELAY_LOWPASS_HISTORY];
 } DelayLanes;
 
 ALWAYS_INLINE void lanes_load(DelayLanes* v, ModDelayLine* const lines[LANES])
 {
     float phase[LANES], inc[LANES], depth[LANES], offset[LANES], rp[LANES], fp[LANES];
     float speed[LANES], fsize[LANES], limit[LANES], fb[LANES], mix[LANES];
-    float fin[LANES], fout[LANES], step[LANES], h[5][LANES];
+    float fin[LANES], fout[LANES], step[LANES], h[DELAY_LOWPASS_HISTORY][LANES];
     int32_t size[LANES], wp[LANES], countdown[LANES], fade_length[LANES];
     uint32_t fading_bits[LANES];
     for (int k = 0; k < LANES; ++k) {
@@ -66,7 +67,7 @@ ALWAYS_INLINE void lanes_load(DelayLanes* v, ModDelayLine* const lines[LANES])
         step[k] = l->fade_step;
         countdown[k] = static_cast<int32_t>(l->fade_countdown);
         fade_length[k] = static_cast<int32_t>(l->fade_length);
-        for (int i = 0; i < 5; ++i) h[i][k] = l->filter_history.history[i];
+        for (int i = 0; i < DELAY_LOWPASS_HISTORY; ++i) h[i][k] = l->filter_history.history[i];
     }
     v->phase = v4_load(phase);
     v->increment = v4_load(inc);
@@ -92,13 +93,13 @@ ALWAYS_INLINE void lanes_load(DelayLanes* v, ModDelayLine* const lines[LANES])
     v->fade_step = v4_load(step);
     v->countdown = v4i_load(countdown);
     v->fade_length = v4i_load(fade_length);
-    for (int i = 0; i < 5; ++i) v->h[i] = v4_load(h[i]);
+    for (int i = 0; i < DELAY_LOWPASS_HISTORY; ++i) v->h[i] = v4_load(h[i]);
 }
 
 ALWAYS_INLINE void lanes_store(const DelayLanes* v)
 {
     float phase[LANES], offset[LANES], rp[LANES], fp[LANES];
-    float fin[LANES], fout[LANES], h[5][LANES];
+    float fin[LANES], fout[LANES], h[DELAY_LOWPASS_HISTORY][LANES];
     int32_t wp[LANES], countdown[LANES];
     v4_store(phase, v->phase);
     v4_store(offset, v->offset);
@@ -108,7 +109,7 @@ ALWAYS_INLINE void lanes_store(const DelayLanes* v)
     v4_store(fout, v->fade_out);
     v4i_store(wp, v->write_pos);
     v4i_store(countdown, v->countdown);
-    for (int i = 0; i < 5; ++i) v4_store(h[i], v->h[i]);
+    for (int i = 0; i < DELAY_LOWPASS_HISTORY; ++i) v4_store(h[i], v->h[i]);
     uint32_t fading_bits[LANES];
     v4_store_bits(fading_bits, v->fading);
     for (int k = 0; k < LANES; ++k) {
@@ -122,7 +123,7 @@ ALWAYS_INLINE void lanes_store(const DelayLanes* v)
         l->fade_out_gain = fout[k];
         l->write_pos = static_cast<uint64_t>(wp[k]);
         l->fade_countdown = static_cast<uint64_t>(countdown[k]);
-        for (int i = 0; i < 5; ++i) l->filter_history.history[i] = h[i][k];
+        for (int i = 0; i < DELAY_LOWPASS_HISTORY; ++i) l->filter_history.history[i] = h[i][k];
     }
 }
 
@@ -135,8 +136,7 @@ ALWAYS_INLINE V4 within_two_circles(const DelayLanes* v, V4 floor_p)
 // Linear interpolation at p (floor_p = floor(p), within two circles).
 ALWAYS_INLINE V4 read_lanes(const DelayLanes* v, V4 p, V4 floor_p)
 {
-    const V4 wrapped = v4_select(v4_ge(floor_p, v->fsize), floor_p, v4_sub(floor_p, v->fsize));
-    const V4i index = v4_truncate(wrapped);
+    const V4i index = v4_truncate(wrap_once(floor_p, v->fsize));
     const V4i next = v4i_add(index, v4i_set1(1));
     const V4 at_end = v4i_eq(next, v->size);
     // Indices are below 32000: as unsigned they need no sign extension.
@@ -156,47 +156,25 @@ ALWAYS_INLINE V4 read_lanes(const DelayLanes* v, V4 p, V4 floor_p)
     } else {
         // A position at the end of its circle reads its next sample at 0.
         a = v4_gather(a0, a1, a2, a3);
-        const V4i wrapped_next = v4i_select(at_end, next, v4i_set1(0));
+        const V4i wrapped_next = v4i_select(at_end, v4i_set1(0), next);
         b = v4_gather(v->line[0]->buffer + static_cast<uint32_t>(v4i_lane<0>(wrapped_next)),
                       v->line[1]->buffer + static_cast<uint32_t>(v4i_lane<1>(wrapped_next)),
                       v->line[2]->buffer + static_cast<uint32_t>(v4i_lane<2>(wrapped_next)),
                       v->line[3]->buffer + static_cast<uint32_t>(v4i_lane<3>(wrapped_next)));
     }
-    return v4_add(a, v4_mul(v4_sub(b, a), v4_sub(p, floor_p)));
+    return interpolate(a, b, v4_sub(p, floor_p));
 }
 
-ALWAYS_INLINE V4 advance_lanes(const DelayLanes* v, V4 pos)
-{
-    const V4 next = v4_add(pos, v->speed);
-    return v4_select(v4_ge(next, v->fsize), next, v4_sub(next, v->fsize));
-}
-
-// One sample x (per lane) through the lanes where `active` is set; false,
-// with nothing changed, where a position has left two circles.
 // The triangle modulation of one sample for the active lanes: the new phase
-// and offset (its falling half in double precision).
+// and offset.
 template <bool ALL_ACTIVE>
 ALWAYS_INLINE V4 modulation_lanes(DelayLanes* v, V4 active)
 {
-    const V4 zero = v4_set1(0.0f);
-    V4 phase = v4_add(v->phase, v->increment);
-    const V4 restart = v4_ge(phase, v4_set1(1.0f));
-    const V4 rising = v4_mul(phase, v->depth);
-    const V4 falling = v4d_to_float(
-        v4d_mul(v4d_sub(v4d_set1(1.0), v4_to_double(phase)), v->depth_d));
-    V4 offset = v4_select(v4_lt(phase, v4_set1(0.5f)), falling, rising);
-    offset = v4_select(restart, offset, zero);
-    phase = v4_select(restart, phase, zero);
-    v->phase = ALL_ACTIVE ? phase : v4_select(active, v->phase, phase);
-    v->offset = ALL_ACTIVE ? offset : v4_select(active, v->offset, offset);
+    V4 phase = v->phase;
+    const V4 offset = triangle_step(&phase, v->increment, v->depth, v->depth_d);
+    v->phase = ALL_ACTIVE ? phase : v4_select(active, phase, v->phase);
+    v->offset = ALL_ACTIVE ? offset : v4_select(active, offset, v->offset);
     return offset;
-}
-
-// Blend of input and filtered read signal, in double precision.
-ALWAYS_INLINE V4 blend_lanes(const DelayLanes* v, V4 x, V4 y)
-{
-    return v4d_to_float(
-        v4d_add(v4d_mul(v->keep, v4_to_double(x)), v4_to_double(v4_mul(v->mix, y))));
 }
 
 // One sample x (per lane) through the active lanes, after the modulation:
@@ -226,11 +204,8 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 offset, V4 active, V4* out
     // Distance to the write head for the lanes not fading; a jump where the
     // read head has come too close.
     const V4 write_f = v4i_to_float(v->write_pos);
-    const V4i behind = v4_truncate(v4_sub(p, write_f));
-    const V4i ahead = v4i_sub(v->write_pos, v4_truncate(p));
-    V4i d = v4i_select(v->slow, ahead, behind);
-    d = v4i_select(v4i_lt(d, v4i_set1(0)), d, v4i_add(d, v->size));
-    V4 jump = v4_andnot(v->fading, v4_ge(v4_add(v->guard_limit, offset), v4i_to_float(d)));
+    const V4i d = head_distance(v->slow, p, write_f, v->write_pos, v->size);
+    V4 jump = v4_andnot(v->fading, jump_due(v->guard_limit, offset, v4i_to_float(d)));
     if (!ALL_ACTIVE) jump = v4_and(jump, active);
 
     V4 u = s;
@@ -239,45 +214,33 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 offset, V4 active, V4* out
     V4 still_fading = v->fading;
     if (any_fading) {
         const V4 sb = read_lanes(v, q, floor_q);
-        const V4 mixed = v4_add(v4_mul(fade_in, s), v4_mul(fade_out, sb));
-        V4 in_gain = v4_add(fade_in, v->fade_step);
-        in_gain = v4_select(v4_gt(in_gain, v4_set1(1.0f)), in_gain, v4_set1(1.0f));
-        V4 out_gain = v4_sub(fade_out, v->fade_step);
-        out_gain = v4_select(v4_lt(out_gain, zero), out_gain, zero);
+        const V4 mixed = crossfade_mix(fade_in, fade_out, s, sb);
+        V4 in_gain = fade_in, out_gain = fade_out;
+        crossfade_gains_step(&in_gain, &out_gain, v->fade_step);
         const V4i left = v4i_sub(countdown, v4i_set1(1));
-        u = v4_select(fading, u, mixed);
-        fade_in = v4_select(fading, fade_in, in_gain);
-        fade_out = v4_select(fading, fade_out, out_gain);
-        fade_pos = v4_select(fading, fade_pos, advance_lanes(v, fade_pos));
-        countdown = v4i_select(fading, countdown, left);
+        u = v4_select(fading, mixed, u);
+        fade_in = v4_select(fading, in_gain, fade_in);
+        fade_out = v4_select(fading, out_gain, fade_out);
+        fade_pos = v4_select(fading, advance_head(fade_pos, v->speed, v->fsize), fade_pos);
+        countdown = v4i_select(fading, left, countdown);
         still_fading = v4_andnot(v4_and(fading, v4i_eq(left, v4i_set1(0))), still_fading);
     }
     V4 read_pos = v->read_pos;
     if (v4_any(jump)) {
-        fade_pos = v4_select(jump, fade_pos, read_pos);
-        countdown = v4i_select(jump, countdown, v->fade_length);
-        fade_in = v4_select(jump, fade_in, zero);
-        fade_out = v4_select(jump, fade_out, v4_set1(1.0f));
-        V4 target = v4_add(write_f, v->half_circle);
-        target = v4_select(v4_ge(target, v->fsize), target, v4_sub(target, v->fsize));
-        read_pos = v4_select(jump, read_pos, target);
+        // The old position becomes the fading head.
+        fade_pos = v4_select(jump, read_pos, fade_pos);
+        countdown = v4i_select(jump, v->fade_length, countdown);
+        fade_in = v4_select(jump, zero, fade_in);
+        fade_out = v4_select(jump, v4_set1(1.0f), fade_out);
+        read_pos = v4_select(jump, jump_target(write_f, v->half_circle, v->fsize), read_pos);
         still_fading = v4_or(still_fading, jump);
     }
-    read_pos = advance_lanes(v, read_pos);
+    read_pos = advance_head(read_pos, v->speed, v->fsize);
 
-    // The fixed lowpass.
-    const V4* h = v->h;
-    const V4 w = v4_sub(
-        v4_sub(v4_sub(v4_sub(v4_mul(v4_set1(LOWPASS_C0), u), v4_mul(v4_set1(LOWPASS_C1), h[0])),
-                      v4_mul(v4_set1(LOWPASS_C2), h[1])),
-               v4_mul(v4_set1(LOWPASS_C3), h[2])),
-        v4_mul(v4_set1(LOWPASS_C4), h[3]));
-    const V4 y = v4_add(
-        v4_add(v4_add(w, v4_mul(v4_set1(4.0f), v4_add(h[0], h[2]))), v4_mul(v4_set1(6.0f), h[1])),
-        h[3]);
+    const V4 w = delay_lowpass_w(v->h, u);
+    const V4 y = delay_lowpass_y(v->h, w);
 
-    // Feedback write.
-    const V4 value = v4_add(x, v4_mul(v->feedback, y));
+    const V4 value = feedback_write(x, v->feedback, y);
     const V4i at = v->write_pos;
     if (ALL_ACTIVE) {
         v->line[0]->buffer[static_cast<uint32_t>(v4i_lane<0>(at))] = v4_lane<0>(value);
@@ -293,7 +256,7 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 offset, V4 active, V4* out
         if (act[3]) v->line[3]->buffer[static_cast<uint32_t>(v4i_lane<3>(at))] = v4_lane<3>(value);
     }
     V4i write_pos = v4i_add(v->write_pos, v4i_set1(1));
-    write_pos = v4i_select(v4i_lt(write_pos, v->size), v4i_set1(0), write_pos);
+    write_pos = v4i_select(v4i_lt(write_pos, v->size), write_pos, v4i_set1(0));
 
     *out_y = y;
     if (ALL_ACTIVE) {
@@ -304,24 +267,19 @@ ALWAYS_INLINE bool tick_lanes(DelayLanes* v, V4 x, V4 offset, V4 active, V4* out
         v->countdown = countdown;
         v->fading = still_fading;
         v->write_pos = write_pos;
-        v->h[4] = v->h[3];
-        v->h[3] = v->h[2];
-        v->h[2] = v->h[1];
-        v->h[1] = v->h[0];
-        v->h[0] = w;
+        delay_lowpass_push(v->h, w);
     } else {
-        v->read_pos = v4_select(active, v->read_pos, read_pos);
-        v->fade_pos = v4_select(active, v->fade_pos, fade_pos);
-        v->fade_in = v4_select(active, v->fade_in, fade_in);
-        v->fade_out = v4_select(active, v->fade_out, fade_out);
-        v->countdown = v4i_select(active, v->countdown, countdown);
-        v->fading = v4_select(active, v->fading, still_fading);
-        v->write_pos = v4i_select(active, v->write_pos, write_pos);
-        v->h[4] = v4_select(active, v->h[4], v->h[3]);
-        v->h[3] = v4_select(active, v->h[3], v->h[2]);
-        v->h[2] = v4_select(active, v->h[2], v->h[1]);
-        v->h[1] = v4_select(active, v->h[1], v->h[0]);
-        v->h[0] = v4_select(active, v->h[0], w);
+        v->read_pos = v4_select(active, read_pos, v->read_pos);
+        v->fade_pos = v4_select(active, fade_pos, v->fade_pos);
+        v->fade_in = v4_select(active, fade_in, v->fade_in);
+        v->fade_out = v4_select(active, fade_out, v->fade_out);
+        v->countdown = v4i_select(active, countdown, v->countdown);
+        v->fading = v4_select(active, still_fading, v->fading);
+        v->write_pos = v4i_select(active, write_pos, v->write_pos);
+        V4 shifted[DELAY_LOWPASS_HISTORY];
+        for (int i = 0; i < DELAY_LOWPASS_HISTORY; ++i) shifted[i] = v->h[i];
+        delay_lowpass_push(shifted, w);
+        for (int i = 0; i < DELAY_LOWPASS_HISTORY; ++i) v->h[i] = v4_select(active, shifted[i], v->h[i]);
     }
     return true;
 }
@@ -376,7 +334,7 @@ static void delay_stage_block(ModDelayLine lines[MOD_DELAY_COUNT], float* work, 
     for (uint32_t i = 0; i < n; ++i) {
         const float* d = direct[i];
         if (!scalar[i]) {
-            work[i] = k * v4_pair_sum(blend_lanes(&v, v4_set1(work[i]), y[i]));
+            work[i] = k * v4_pair_sum(delay_blend(v.keep, v.mix, v4_set1(work[i]), y[i]));
         } else {
             work[i] = k * ((d[0] + d[1]) + (d[2] + d[3]));
         }
@@ -416,7 +374,7 @@ static void delay_chains_block(ModDelayLine lines[MOD_DELAY_COUNT], const float*
                               ? tick_lanes<false>(&v, input, offset[step], v4_from_bits(active), &y)
                               : tick_lanes<true>(&v, input, offset[step], v4_true(), &y);
         if (done) {
-            d = blend_lanes(&v, input, y);
+            d = delay_blend(v.keep, v.mix, input, y);
         } else {
             float in_lanes[LANES], result[LANES] = {0.0f, 0.0f, 0.0f, 0.0f};
             v4_store(in_lanes, input);

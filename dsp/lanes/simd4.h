@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "dsp/lane_scalar.h"
+
 #if defined(__AVX__)
 #include <immintrin.h>
 #define DSP_HAVE_V4 1
@@ -31,8 +33,8 @@ inline V4 v4_gt(V4 a, V4 b) { return _mm_cmpgt_ps(a, b); }
 inline V4 v4_and(V4 a, V4 b) { return _mm_and_ps(a, b); }
 inline V4 v4_or(V4 a, V4 b) { return _mm_or_ps(a, b); }
 inline V4 v4_andnot(V4 a, V4 b) { return _mm_andnot_ps(a, b); }  // ~a & b
-// b where the mask is set, else a.
-inline V4 v4_select(V4 mask, V4 a, V4 b) { return _mm_blendv_ps(a, b, mask); }
+// if_true where the mask is set, else if_false.
+inline V4 v4_select(V4 mask, V4 if_true, V4 if_false) { return _mm_blendv_ps(if_false, if_true, mask); }
 inline bool v4_any(V4 mask) { return _mm_movemask_ps(mask) != 0; }
 inline V4 v4_true() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
 inline V4 v4_from_bits(const uint32_t* p)
@@ -47,9 +49,9 @@ inline V4i v4i_add(V4i a, V4i b) { return _mm_add_epi32(a, b); }
 inline V4i v4i_sub(V4i a, V4i b) { return _mm_sub_epi32(a, b); }
 inline V4 v4i_eq(V4i a, V4i b) { return _mm_castsi128_ps(_mm_cmpeq_epi32(a, b)); }
 inline V4 v4i_lt(V4i a, V4i b) { return _mm_castsi128_ps(_mm_cmplt_epi32(a, b)); }
-inline V4i v4i_select(V4 mask, V4i a, V4i b)
+inline V4i v4i_select(V4 mask, V4i if_true, V4i if_false)
 {
-    return _mm_castps_si128(_mm_blendv_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), mask));
+    return _mm_castps_si128(_mm_blendv_ps(_mm_castsi128_ps(if_false), _mm_castsi128_ps(if_true), mask));
 }
 // Truncation toward zero; the caller keeps values within the int32 range.
 inline V4i v4_truncate(V4 a) { return _mm_cvttps_epi32(a); }
@@ -117,7 +119,7 @@ inline V4 v4_gt(V4 a, V4 b) { return v4_mask(vcgtq_f32(a, b)); }
 inline V4 v4_and(V4 a, V4 b) { return v4_mask(vandq_u32(v4_bits(a), v4_bits(b))); }
 inline V4 v4_or(V4 a, V4 b) { return v4_mask(vorrq_u32(v4_bits(a), v4_bits(b))); }
 inline V4 v4_andnot(V4 a, V4 b) { return v4_mask(vbicq_u32(v4_bits(b), v4_bits(a))); }
-inline V4 v4_select(V4 mask, V4 a, V4 b) { return vbslq_f32(v4_bits(mask), b, a); }
+inline V4 v4_select(V4 mask, V4 if_true, V4 if_false) { return vbslq_f32(v4_bits(mask), if_true, if_false); }
 inline bool v4_any(V4 mask) { return vmaxvq_u32(v4_bits(mask)) != 0; }
 inline V4 v4_true() { return v4_mask(vdupq_n_u32(0xFFFFFFFFu)); }
 inline V4 v4_from_bits(const uint32_t* p) { return v4_mask(vld1q_u32(p)); }
@@ -126,7 +128,7 @@ inline V4i v4i_add(V4i a, V4i b) { return vaddq_s32(a, b); }
 inline V4i v4i_sub(V4i a, V4i b) { return vsubq_s32(a, b); }
 inline V4 v4i_eq(V4i a, V4i b) { return v4_mask(vceqq_s32(a, b)); }
 inline V4 v4i_lt(V4i a, V4i b) { return v4_mask(vcltq_s32(a, b)); }
-inline V4i v4i_select(V4 mask, V4i a, V4i b) { return vbslq_s32(v4_bits(mask), b, a); }
+inline V4i v4i_select(V4 mask, V4i if_true, V4i if_false) { return vbslq_s32(v4_bits(mask), if_true, if_false); }
 inline V4i v4_truncate(V4 a) { return vcvtq_s32_f32(a); }
 inline V4 v4i_to_float(V4i a) { return vcvtq_f32_s32(a); }
 inline V4d v4_to_double(V4 a) { return V4d{vcvt_f64_f32(vget_low_f32(a)), vcvt_high_f64_f32(a)}; }
@@ -163,4 +165,35 @@ inline V4d v4d_mul(V4d a, V4d b) { return V4d{vmulq_f64(a.lo, b.lo), vmulq_f64(a
 
 #else
 #define DSP_HAVE_V4 0
+#endif
+
+#if DSP_HAVE_V4
+// The generic names in which the shared per-sample steps are written
+// (dsp/lane_ops.h has them for plain floats, doubles and integers).
+inline V4 lane_add(V4 a, V4 b) { return v4_add(a, b); }
+inline V4 lane_sub(V4 a, V4 b) { return v4_sub(a, b); }
+inline V4 lane_mul(V4 a, V4 b) { return v4_mul(a, b); }
+inline V4 lane_ge(V4 a, V4 b) { return v4_ge(a, b); }
+inline V4 lane_lt(V4 a, V4 b) { return v4_lt(a, b); }
+inline V4 lane_gt(V4 a, V4 b) { return v4_gt(a, b); }
+inline V4 lane_select(V4 mask, V4 if_true, V4 if_false) { return v4_select(mask, if_true, if_false); }
+inline V4d lane_add(V4d a, V4d b) { return v4d_add(a, b); }
+inline V4d lane_sub(V4d a, V4d b) { return v4d_sub(a, b); }
+inline V4d lane_mul(V4d a, V4d b) { return v4d_mul(a, b); }
+inline V4d lane_to_double(V4 a) { return v4_to_double(a); }
+inline V4 lane_to_float(V4d a) { return v4d_to_float(a); }
+inline V4i lane_add(V4i a, V4i b) { return v4i_add(a, b); }
+inline V4i lane_sub(V4i a, V4i b) { return v4i_sub(a, b); }
+inline V4 lane_negative(V4i a) { return v4i_lt(a, v4i_set1(0)); }
+inline V4i lane_select(V4 mask, V4i if_true, V4i if_false) { return v4i_select(mask, if_true, if_false); }
+// Truncation toward zero; the lanes keep positions within the int32 range.
+inline V4i lane_to_int(V4 a) { return v4_truncate(a); }
+// Positions in lanes stay within two circles: no bound is needed before a
+// difference.
+inline V4i lane_to_int_bounded(V4 a) { return v4_truncate(a); }
+inline V4 lane_to_float(V4i a) { return v4i_to_float(a); }
+template <>
+inline V4 lane_splat<V4>(double x) { return v4_set1(static_cast<float>(x)); }
+template <>
+inline V4d lane_splat<V4d>(double x) { return v4d_set1(x); }
 #endif

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "dsp/lane_scalar.h"
+
 #if defined(__AVX__) && defined(__FMA__)
 #include <immintrin.h>
 #define DSP_HAVE_V8 1
@@ -23,8 +25,8 @@ inline V8 v8_mul(V8 a, V8 b) { return _mm256_mul_ps(a, b); }
 inline V8 v8_fma(V8 a, V8 b, V8 c) { return _mm256_fmadd_ps(a, b, c); }
 inline V8 v8_fms(V8 a, V8 b, V8 c) { return _mm256_fmsub_ps(a, b, c); }
 inline V8 v8_xor(V8 a, V8 b) { return _mm256_xor_ps(a, b); }
-// b where the mask lane is all ones, else a.
-inline V8 v8_select(V8 mask, V8 a, V8 b) { return _mm256_blendv_ps(a, b, mask); }
+// if_true where the mask lane is all ones, else if_false.
+inline V8 v8_select(V8 mask, V8 if_true, V8 if_false) { return _mm256_blendv_ps(if_false, if_true, mask); }
 
 // Eight (first, second) pairs from p[0..15] into two vectors, and back.
 inline void v8_load_pairs(const float* p, V8* first, V8* second)
@@ -96,10 +98,10 @@ inline V8 v8_xor(V8 a, V8 b)
     return V8{vreinterpretq_f32_u32(veorq_u32(vreinterpretq_u32_f32(a.lo), vreinterpretq_u32_f32(b.lo))),
               vreinterpretq_f32_u32(veorq_u32(vreinterpretq_u32_f32(a.hi), vreinterpretq_u32_f32(b.hi)))};
 }
-inline V8 v8_select(V8 mask, V8 a, V8 b)
+inline V8 v8_select(V8 mask, V8 if_true, V8 if_false)
 {
-    return V8{vbslq_f32(vreinterpretq_u32_f32(mask.lo), b.lo, a.lo),
-              vbslq_f32(vreinterpretq_u32_f32(mask.hi), b.hi, a.hi)};
+    return V8{vbslq_f32(vreinterpretq_u32_f32(mask.lo), if_true.lo, if_false.lo),
+              vbslq_f32(vreinterpretq_u32_f32(mask.hi), if_true.hi, if_false.hi)};
 }
 
 inline void v8_load_pairs(const float* p, V8* first, V8* second)
@@ -152,4 +154,18 @@ inline V8 v8_mask(const bool flags[8])
     __builtin_memcpy(f, bits, sizeof f);
     return v8_load(f);
 }
+#endif
+
+#if DSP_HAVE_V8
+// The generic names in which the shared per-sample steps are written
+// (dsp/lane_ops.h has them for plain floats).
+inline V8 lane_add(V8 a, V8 b) { return v8_add(a, b); }
+inline V8 lane_sub(V8 a, V8 b) { return v8_sub(a, b); }
+inline V8 lane_mul(V8 a, V8 b) { return v8_mul(a, b); }
+inline V8 lane_fma(V8 a, V8 b, V8 c) { return v8_fma(a, b, c); }
+inline V8 lane_fms(V8 a, V8 b, V8 c) { return v8_fms(a, b, c); }
+inline V8 lane_neg(V8 a) { return v8_xor(a, v8_set1(-0.0f)); }
+inline V8 lane_select(V8 mask, V8 if_true, V8 if_false) { return v8_select(mask, if_true, if_false); }
+template <>
+inline V8 lane_splat<V8>(double x) { return v8_set1(static_cast<float>(x)); }
 #endif

@@ -1,0 +1,67 @@
+// The tank's per-sample arithmetic, written once over the lane type: F is a
+// float for one sample of the reference tank_step, or a vector of eight
+// samples (one per lane) for the tank's lanes. The Hadamard mix, the decay
+// write and the sums of the three output forms, each in its stated order.
+#pragma once
+
+#include "dsp/lane_ops.h"
+#include "dsp/tank.h"
+
+// The mix: column c is the sum over lines k = 0 upward of s[k] * H[k][c];
+// a -1 entry subtracts, which rounds exactly as adding the negated value
+// (and a +1 entry is exact), so no product is computed. Columns that agree in
+// the signs of their first terms share those partial sums: after lines 0 and
+// 1 there are two distinct ones, after line 3 four, from line 4 on eight
+// (42 additions instead of 56, the same bits).
+template <typename F>
+static inline void hadamard_mix(const F s[TANK_LINES], F mixed[TANK_LINES])
+{
+    const F p1[2] = {lane_add(s[0], s[1]), lane_sub(s[0], s[1])};
+    F p3[4];
+    for (int c = 0; c < 4; ++c) {
+        const F p2 = (c & 2) ? lane_sub(p1[c & 1], s[2]) : lane_add(p1[c & 1], s[2]);
+        p3[c] = ((c ^ (c >> 1)) & 1) ? lane_sub(p2, s[3]) : lane_add(p2, s[3]);
+    }
+    for (int c = 0; c < TANK_LINES; ++c) {
+        F sum = HADAMARD[4][c] > 0.0f ? lane_add(p3[c & 3], s[4]) : lane_sub(p3[c & 3], s[4]);
+        for (int k = 5; k < TANK_LINES; ++k)
+            sum = HADAMARD[k][c] > 0.0f ? lane_add(sum, s[k]) : lane_sub(sum, s[k]);
+        mixed[c] = sum;
+    }
+}
+
+// What a line writes: its mixed feedback times its decay gain plus the tank
+// input, one fused multiply-add.
+template <typename F>
+static inline F tank_line_write(F mixed, F gain, F x)
+{
+    return lane_fma(mixed, gain, x);
+}
+
+// The output forms' sums over the eight line outputs l[0..7].
+// tank_replace: pairs, then pairs of pairs.
+template <typename F>
+static inline F tank_form_replace(const F l[TANK_LINES])
+{
+    return lane_add(lane_add(lane_add(l[0], l[1]), lane_add(l[2], l[3])),
+                    lane_add(lane_add(l[4], l[5]), lane_add(l[6], l[7])));
+}
+
+// tank_add: the lines added one by one to what is there.
+template <typename F>
+static inline F tank_form_add(F sum, const F l[TANK_LINES])
+{
+    for (int k = 0; k < TANK_LINES; ++k) sum = lane_add(sum, l[k]);
+    return sum;
+}
+
+// tank_stereo: the even lines plus cross_mix of the odd ones to the left,
+// the other way round to the right, each one fused multiply-add.
+template <typename F>
+static inline void tank_form_stereo(F cross_mix, const F l[TANK_LINES], F* left, F* right)
+{
+    const F even = lane_add(lane_add(l[0], l[2]), lane_add(l[4], l[6]));
+    const F odd = lane_add(lane_add(l[1], l[3]), lane_add(l[5], l[7]));
+    *left = lane_fma(cross_mix, odd, even);
+    *right = lane_fma(cross_mix, even, odd);
+}
