@@ -1,14 +1,14 @@
 // The plugin's 27 ports and every fact about its 24 controls, typed once:
 // index, symbol, name, declared range and default (the bundle's Turtle file
-// must say the same; a test compares them), unit, the library's safety bound,
-// whether the control glides through a gain ramp, and the setter that applies
-// it. The plugin, the control scan, the tests and the tools all read this.
+// must say the same; a test compares them), unit, scale, group, the
+// library's safety bound, whether the control glides through a gain ramp,
+// and the order of the control scan. Constant data and nothing else: the
+// plugin, the window, the tests and the tools read it without the engine.
+// What each control does to the engine is bound in control/control_actions.h.
 #pragma once
 
 #include <cstdint>
 #include <limits>
-
-#include "engine/settings.h"
 
 typedef enum {
     PORT_IN = 0,
@@ -44,22 +44,41 @@ typedef enum {
 enum { CONTROL_COUNT = PORT_COUNT - PORT_DRY_DB };
 
 // The stereo-input variant for sends and buses: four audio ports, then the
-// same 24 controls in the same order (each one index above the mono plugin's).
+// same 24 controls in the same order.
 typedef enum {
     STEREO_IN_L = 0,
     STEREO_IN_R,
     STEREO_OUT_L,
     STEREO_OUT_R,
     STEREO_FIRST_CONTROL,
-    STEREO_PORT_COUNT = PORT_COUNT + 1
+    STEREO_PORT_COUNT = STEREO_FIRST_CONTROL + CONTROL_COUNT
 } StereoPortIndex;
 
 inline constexpr const char* STEREO_AUDIO_SYMBOLS[STEREO_FIRST_CONTROL] = {"in_l", "in_r", "out_l",
                                                                           "out_r"};
 
+// The one place that maps the two layouts onto each other. A control's index
+// in the stereo variant:
 constexpr uint32_t stereo_port_of(PortIndex control)
 {
-    return static_cast<uint32_t>(control) + 1;
+    return static_cast<uint32_t>(control) - PORT_DRY_DB + STEREO_FIRST_CONTROL;
+}
+
+// The mono plugin's port that a stereo-variant port stands for: the left
+// input for in_l, the outputs for the outputs, the same control for a
+// control; PORT_COUNT for in_r (the mono plugin has none) and for indices
+// beyond the ports.
+constexpr uint32_t mono_port_of_stereo(uint32_t port)
+{
+    switch (port) {
+    case STEREO_IN_L: return PORT_IN;
+    case STEREO_IN_R: return PORT_COUNT;
+    case STEREO_OUT_L: return PORT_OUT_L;
+    case STEREO_OUT_R: return PORT_OUT_R;
+    default:
+        return port < STEREO_PORT_COUNT ? port - STEREO_FIRST_CONTROL + PORT_DRY_DB
+                                        : uint32_t{PORT_COUNT};
+    }
 }
 
 typedef enum { PORT_KIND_AUDIO_IN, PORT_KIND_AUDIO_OUT, PORT_KIND_CONTROL_IN } PortKind;
@@ -89,8 +108,6 @@ inline constexpr const char* GROUP_SYMBOLS[GROUP_COUNT] = {"", "levels", "room",
 inline constexpr const char* GROUP_LABELS[GROUP_COUNT] = {"", "Levels", "Room", "Diffusion",
                                                           "Pitch delay lines", "Filters"};
 
-typedef void (*ControlSetter)(DspState* dsp, float value);
-
 typedef struct {
     PortIndex index;
     const char* symbol;
@@ -109,7 +126,6 @@ typedef struct {
     float bound_low;
     float bound_high;
     RampIndex ramp;
-    ControlSetter apply;  // null for the audio ports
     ControlGroup group;
 } PortInfo;
 
@@ -120,63 +136,63 @@ inline constexpr float NO_BOUND = std::numeric_limits<float>::infinity();
 inline constexpr float FEEDBACK_BOUND = 94.0f;
 
 #define AUDIO(i, sym, nm, kind) \
-    {i, sym, nm, kind, 0, 0, 0, UNIT_NONE, false, 0, 0, RAMP_NONE, nullptr, GROUP_NONE}
+    {i, sym, nm, kind, 0, 0, 0, UNIT_NONE, false, 0, 0, RAMP_NONE, GROUP_NONE}
 
 inline constexpr PortInfo PORT_TABLE[PORT_COUNT] = {
     AUDIO(PORT_IN, "in", "In", PORT_KIND_AUDIO_IN),
     AUDIO(PORT_OUT_L, "out_l", "Out left", PORT_KIND_AUDIO_OUT),
     AUDIO(PORT_OUT_R, "out_r", "Out right", PORT_KIND_AUDIO_OUT),
     // index, symbol, name, kind,
-    //   minimum, default, maximum, unit, logarithmic, bound low, bound high, ramp, action, group
+    //   minimum, default, maximum, unit, logarithmic, bound low, bound high, ramp, group
     {PORT_DRY_DB, "dry_db", "Dry level", PORT_KIND_CONTROL_IN,
-     -120, 0, 6, UNIT_DB, false, -120, 40, RAMP_DRY, engine_set_dry_db, GROUP_LEVELS},
+     -120, 0, 6, UNIT_DB, false, -120, 40, RAMP_DRY, GROUP_LEVELS},
     {PORT_WET_A_DB, "wet_a_db", "Reverb level", PORT_KIND_CONTROL_IN,
-     -120, -27, 6, UNIT_DB, false, -120, 40, RAMP_WET_A, engine_set_wet_a_db, GROUP_LEVELS},
+     -120, -27, 6, UNIT_DB, false, -120, 40, RAMP_WET_A, GROUP_LEVELS},
     {PORT_WET_B_DB, "wet_b_db", "Reverb trim", PORT_KIND_CONTROL_IN,
-     -60, 0, 6, UNIT_DB, false, -120, 40, RAMP_WET_B, engine_set_wet_b_db, GROUP_LEVELS},
+     -60, 0, 6, UNIT_DB, false, -120, 40, RAMP_WET_B, GROUP_LEVELS},
     {PORT_DECAY_MS, "decay_ms", "Decay time", PORT_KIND_CONTROL_IN,
-     100, 2500, 200000, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_DECAY, engine_set_decay_ms, GROUP_ROOM},
+     100, 2500, 200000, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_DECAY, GROUP_ROOM},
     {PORT_SIZE_MIN, "size_min", "Room size, shortest path", PORT_KIND_CONTROL_IN,
-     0, 8, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_size_min, GROUP_ROOM},
+     0, 8, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM},
     {PORT_SIZE_MAX, "size_max", "Room size, longest path", PORT_KIND_CONTROL_IN,
-     0, 45, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_size_max, GROUP_ROOM},
+     0, 45, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM},
     {PORT_WIDTH, "width", "Stereo width", PORT_KIND_CONTROL_IN,
-     -100, 80, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_width, GROUP_ROOM},
+     -100, 80, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM},
     {PORT_JITTER, "jitter", "Path jitter", PORT_KIND_CONTROL_IN,
-     0, 25, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_jitter, GROUP_ROOM},
+     0, 25, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM},
     {PORT_SHAPE, "shape", "Path spread shape", PORT_KIND_CONTROL_IN,
-     -100, 0, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_shape, GROUP_ROOM},
+     -100, 0, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM},
     {PORT_DIFFUSION_PCT, "diffusion_pct", "Diffusion", PORT_KIND_CONTROL_IN,
-     -99, 60, 99, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_diffusion, GROUP_DIFFUSION},
+     -99, 60, 99, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DIFFUSION},
     {PORT_MODE_SEL, "mode_sel", "Mode", PORT_KIND_CONTROL_IN,
-     0, 1, 4, UNIT_NONE, false, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_mode, GROUP_NONE},
+     0, 1, 4, UNIT_NONE, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_NONE},
     {PORT_MOD_DEPTH, "mod_depth", "Modulation depth", PORT_KIND_CONTROL_IN,
-     0, 4, 100, UNIT_PC, false, 0, 100, RAMP_NONE, engine_set_mod_depth, GROUP_DELAY_LINES},
+     0, 4, 100, UNIT_PC, false, 0, 100, RAMP_NONE, GROUP_DELAY_LINES},
     {PORT_PITCH_0, "pitch_0", "Pitch, delay line 1", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, engine_set_pitch_0, GROUP_DELAY_LINES},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES},
     {PORT_PITCH_1, "pitch_1", "Pitch, delay line 2", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, engine_set_pitch_1, GROUP_DELAY_LINES},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES},
     {PORT_PITCH_2, "pitch_2", "Pitch, delay line 3", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, engine_set_pitch_2, GROUP_DELAY_LINES},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES},
     {PORT_PITCH_3, "pitch_3", "Pitch, delay line 4", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, engine_set_pitch_3, GROUP_DELAY_LINES},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES},
     {PORT_DELAY_MIX, "delay_mix", "Delay line mix", PORT_KIND_CONTROL_IN,
-     0, 0, 100, UNIT_PC, false, -100, 200, RAMP_NONE, engine_set_delay_mix, GROUP_DELAY_LINES},
+     0, 0, 100, UNIT_PC, false, -100, 200, RAMP_NONE, GROUP_DELAY_LINES},
     {PORT_DELAY_FEEDBACK, "delay_feedback", "Delay line feedback", PORT_KIND_CONTROL_IN,
      -90, 20, 90, UNIT_PC, false, -FEEDBACK_BOUND, FEEDBACK_BOUND, RAMP_NONE,
-     engine_set_delay_feedback, GROUP_DELAY_LINES},
+     GROUP_DELAY_LINES},
     {PORT_DELAY_MS, "delay_ms", "Delay line time", PORT_KIND_CONTROL_IN,
-     1, 120, 600, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_delay_ms, GROUP_DELAY_LINES},
+     1, 120, 600, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DELAY_LINES},
     {PORT_XFADE_MS, "xfade_ms", "Pitch crossfade", PORT_KIND_CONTROL_IN,
-     1, 20, 100, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, engine_set_xfade_ms, GROUP_DELAY_LINES},
+     1, 20, 100, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DELAY_LINES},
     {PORT_HP_LOW, "hp_low", "Low cut, shortest path", PORT_KIND_CONTROL_IN,
-     10, 40, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, engine_set_hp_low, GROUP_FILTERS},
+     10, 40, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS},
     {PORT_HP_HIGH, "hp_high", "Low cut, spread end", PORT_KIND_CONTROL_IN,
-     10, 120, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, engine_set_hp_high, GROUP_FILTERS},
+     10, 120, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS},
     {PORT_LP_LOW, "lp_low", "High cut, shortest path", PORT_KIND_CONTROL_IN,
-     200, 9000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, engine_set_lp_low, GROUP_FILTERS},
+     200, 9000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS},
     {PORT_LP_HIGH, "lp_high", "High cut, spread end", PORT_KIND_CONTROL_IN,
-     200, 4000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, engine_set_lp_high, GROUP_FILTERS},
+     200, 4000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS},
 };
 
 #undef AUDIO

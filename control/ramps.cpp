@@ -26,7 +26,7 @@ bool ramp_advance(GainRamp* ramp)
 
 static void apply_ramp(const GainRamp ramps[RAMP_COUNT], RampIndex r, DspState* dsp)
 {
-    PORT_TABLE[ramp_port(r)].apply(dsp, ramps[r].current);
+    control_action(ramp_port(r))(dsp, ramps[r].current);
 }
 
 void advance_ramps(GainRamp ramps[RAMP_COUNT], DspState* dsp)

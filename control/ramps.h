@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "control/control_table.h"
+#include "control/control_actions.h"
 
 typedef struct {
     uint64_t period;   // blocks from one step to the next

@@ -28,7 +28,7 @@ void scan_controls(ControlState* controls, DspState* dsp, float* const ports[POR
         }
         if (v == controls->last_value[port]) continue;
         controls->last_value[port] = v;
-        info.apply(dsp, bounded(v, info));
+        control_action(port)(dsp, bounded(v, info));
     }
 }
 

@@ -34,15 +34,12 @@ static void connect_port_stereo(LV2_Handle handle, uint32_t port, void* data)
 {
     PluginInstance* self = static_cast<PluginInstance*>(handle);
     float* buffer = static_cast<float*>(data);
-    switch (port) {
-    case STEREO_IN_L: self->ports[PORT_IN] = buffer; break;
-    case STEREO_IN_R: self->in_r = buffer; break;
-    case STEREO_OUT_L: self->ports[PORT_OUT_L] = buffer; break;
-    case STEREO_OUT_R: self->ports[PORT_OUT_R] = buffer; break;
-    default:
-        if (port < STEREO_PORT_COUNT) self->ports[port - 1] = buffer;
-        break;
+    if (port == STEREO_IN_R) {
+        self->in_r = buffer;
+        return;
     }
+    const uint32_t mono = mono_port_of_stereo(port);
+    if (mono < PORT_COUNT) self->ports[mono] = buffer;
 }
 
 // Host's non-realtime thread: back to the state right after instantiate

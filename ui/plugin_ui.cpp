@@ -240,7 +240,7 @@ void port_event(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t form
 {
     PluginUi* ui = static_cast<PluginUi*>(handle);
     if (!ui || ui->closed || format != 0 || size != sizeof(float) || !buffer) return;
-    const uint32_t mono = !ui->stereo ? port : (port >= STEREO_FIRST_CONTROL ? port - 1 : uint32_t{PORT_COUNT});
+    const uint32_t mono = ui->stereo ? mono_port_of_stereo(port) : port;
     if (mono < PORT_DRY_DB || mono >= PORT_COUNT) return;
     float value;
     std::memcpy(&value, buffer, sizeof value);
