@@ -21,101 +21,53 @@ static const Stages REFERENCE = {diffusion_stage_process_reference, tank_replace
                                  tank_add_reference,                tank_stereo_reference,
                                  delay_stage_process_reference,     delay_chains_process_reference};
 
-// Diffusion stage and delay stage: the front end of modes 0 to 3.
-static void front_end(const Stages* st, DspState* dsp, const float* in, float* work, uint32_t n,
-                      float k)
-{
-    st->diffusion(&dsp->diffusion, in, work, n);
-    st->delay_stage(dsp->delay_lines, work, n, k);
-}
-
-// Tanks 0, 1 and 2 side by side on the same input, their sum into out.
-static void three_tanks(const Stages* st, DspState* dsp, const float* work, float* out, uint32_t n)
-{
-    st->tank_replace(&dsp->tanks[0], work, out, n);
-    st->tank_add(&dsp->tanks[1], work, out, n);
-    st->tank_add(&dsp->tanks[2], work, out, n);
-}
-
-// Mode 0: no tank; the delay stage's plain sum on both sides.
-static void mode0(const Stages* st, DspState* dsp, const float* in, float* wet_l, float* wet_r,
-                  uint32_t n)
-{
-    front_end(st, dsp, in, wet_l, n, 1.0f);
-    std::memcpy(wet_r, wet_l, n * sizeof(float));
-}
-
-// Mode 1: tanks 0 + 1 make the right side, 2 + 3 the left, then each side
-// takes cross_mix of the other.
-static void mode1(const Stages* st, DspState* dsp, const float* in, float* wet_l, float* wet_r,
-                  uint32_t n)
+// One mode's stages in order, as its wiring lists them.
+static void run_wiring(const Stages* st, const ModeWiring* wiring, DspState* dsp, const float* in,
+                       float* wet_l, float* wet_r, uint32_t n)
 {
     float work[BLOCK_SIZE];
-    front_end(st, dsp, in, work, n, 0.25f);
-    st->tank_replace(&dsp->tanks[0], work, wet_r, n);
-    st->tank_add(&dsp->tanks[1], work, wet_r, n);
-    st->tank_replace(&dsp->tanks[2], work, wet_l, n);
-    st->tank_add(&dsp->tanks[3], work, wet_l, n);
-    const float c = dsp->cross_mix;
-    for (uint32_t i = 0; i < n; ++i) {
-        const float l = wet_l[i];
-        const float r = wet_r[i];
-        wet_l[i] = std::fma(c, r, l);
-        wet_r[i] = std::fma(c, l, r);
+    float* const writable[BUS_COUNT] = {nullptr, work, wet_l, wet_r};
+    const float* const readable[BUS_COUNT] = {in, work, wet_l, wet_r};
+    for (int i = 0; i < wiring->count; ++i) {
+        const Stage& s = wiring->stages[i];
+        const float* from = readable[s.from];
+        float* to = writable[s.to];
+        FdnTank* tank = s.component >= COMPONENT_TANK_0 ? &dsp->tanks[s.component - COMPONENT_TANK_0]
+                                                        : nullptr;
+        switch (s.kind) {
+        case STAGE_DIFFUSION: st->diffusion(&dsp->diffusion, from, to, n); break;
+        case STAGE_DELAYS: st->delay_stage(dsp->delay_lines, to, n, s.gain); break;
+        case STAGE_DELAY_CHAINS: st->delay_chains(dsp->delay_lines, from, to, n); break;
+        case STAGE_TANK_REPLACE: st->tank_replace(tank, from, to, n); break;
+        case STAGE_TANK_ADD: st->tank_add(tank, from, to, n); break;
+        case STAGE_TANK_STEREO: st->tank_stereo(tank, from, wet_l, wet_r, n); break;
+        case STAGE_SCALE:
+            for (uint32_t j = 0; j < n; ++j) to[j] = from[j] * s.gain;
+            break;
+        case STAGE_COPY: std::memcpy(to, from, n * sizeof(float)); break;
+        case STAGE_CROSS_MIX: {
+            const float c = dsp->cross_mix;
+            for (uint32_t j = 0; j < n; ++j) {
+                const float l = wet_l[j];
+                const float r = wet_r[j];
+                wet_l[j] = std::fma(c, r, l);
+                wet_r[j] = std::fma(c, l, r);
+            }
+            break;
+        }
+        }
     }
-}
-
-// Mode 2: tanks 0, 1, 2 in parallel, their average into the stereo tank 3.
-static void mode2(const Stages* st, DspState* dsp, const float* in, float* wet_l, float* wet_r,
-                  uint32_t n)
-{
-    float work[BLOCK_SIZE];
-    front_end(st, dsp, in, work, n, 0.25f);
-    three_tanks(st, dsp, work, wet_r, n);
-    for (uint32_t i = 0; i < n; ++i) work[i] = wet_r[i] * 0.33333334f;
-    st->tank_stereo(&dsp->tanks[3], work, wet_l, wet_r, n);
-}
-
-// Mode 3: tanks 1 and 2 in series, each adding its reverb to what it gets,
-// into the stereo tank 3. Tank 0 is stepped too (its output is discarded) so
-// that it keeps advancing as in the other tank modes.
-static void mode3(const Stages* st, DspState* dsp, const float* in, float* wet_l, float* wet_r,
-                  uint32_t n)
-{
-    float work[BLOCK_SIZE];
-    front_end(st, dsp, in, work, n, 0.25f);
-    st->tank_replace(&dsp->tanks[0], work, wet_r, n);
-    st->tank_add(&dsp->tanks[1], work, work, n);
-    st->tank_add(&dsp->tanks[2], work, work, n);
-    st->tank_stereo(&dsp->tanks[3], work, wet_l, wet_r, n);
-}
-
-// Mode 4: diffusion, tanks 0, 1, 2 summed, two chains of delay lines
-// (0 -> 1 and 3 -> 2) averaged, into the stereo tank 3.
-static void mode4(const Stages* st, DspState* dsp, const float* in, float* wet_l, float* wet_r,
-                  uint32_t n)
-{
-    float work[BLOCK_SIZE];
-    st->diffusion(&dsp->diffusion, in, work, n);
-    three_tanks(st, dsp, work, wet_r, n);
-    st->delay_chains(dsp->delay_lines, wet_r, work, n);
-    st->tank_stereo(&dsp->tanks[3], work, wet_l, wet_r, n);
 }
 
 static void run_mode(const Stages* st, DspState* dsp, const float* in, float* wet_l, float* wet_r,
                      uint32_t n)
 {
-    switch (dsp->mode) {
-    case MODE_DELAY_LINES: mode0(st, dsp, in, wet_l, wet_r, n); break;
-    case MODE_PARALLEL_TANKS: mode1(st, dsp, in, wet_l, wet_r, n); break;
-    case MODE_TANKS_INTO_ONE: mode2(st, dsp, in, wet_l, wet_r, n); break;
-    case MODE_TANKS_IN_SERIES: mode3(st, dsp, in, wet_l, wet_r, n); break;
-    case MODE_TANKS_INTO_DELAYS: mode4(st, dsp, in, wet_l, wet_r, n); break;
-    default:
-        std::memset(wet_l, 0, n * sizeof(float));
-        std::memset(wet_r, 0, n * sizeof(float));
-        break;
+    if (dsp->mode >= 0 && dsp->mode < MODE_COUNT) {
+        run_wiring(st, &MODE_WIRINGS[dsp->mode], dsp, in, wet_l, wet_r, n);
+        return;
     }
+    std::memset(wet_l, 0, n * sizeof(float));
+    std::memset(wet_r, 0, n * sizeof(float));
 }
 
 void mode_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n)

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/mode_wiring.h"
 #include "harness.h"
 #include "plugin/fp_guard.h"
 
@@ -267,4 +268,47 @@ TEST(Modes, NonFiniteHistoryIsClearedWithinOneBlock)
         for (float x : l) peak = std::fmax(peak, std::fabs(x));
         EXPECT_GT(peak, 0.0f) << "the reverb plays again, mode " << mode;
     }
+}
+
+// The modes' wiring table says which building blocks each mode hears; the
+// processing must agree. Noise written into the memory of a block the table
+// leaves out (or lists but overwrites, as tank 0 in mode 3) changes nothing;
+// noise in a block it hears changes the output.
+TEST(Modes, WiringTableNamesExactlyTheBlocksThatReachTheOutput)
+{
+    uint32_t seed = 99;
+    auto noise = [&seed](float* data, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            data[i] = static_cast<float>(static_cast<int32_t>(seed)) * (0.25f / 2147483648.0f);
+        }
+    };
+    const std::vector<float> input = noise_burst(4096, 512);
+    for (int mode = 0; mode < MODE_COUNT; ++mode) {
+        const uint32_t heard = mode_heard_components(mode);
+        for (int c = 0; c < COMPONENT_COUNT; ++c) {
+            Host plain, poisoned;
+            for (Host* h : {&plain, &poisoned}) {
+                h->controls[PORT_MODE_SEL] = static_cast<float>(mode);
+                h->run(0);
+            }
+            DspState* d = poisoned.dsp();
+            if (c == COMPONENT_DIFFUSERS) {
+                for (AllpassDiffuser& a : d->diffusion.diffusers) noise(a.buffer, DIFFUSER_MAX_LENGTH);
+            } else if (c == COMPONENT_DELAY_LINES) {
+                for (ModDelayLine& l : d->delay_lines) noise(l.buffer, MOD_DELAY_BUFFER);
+            } else {
+                for (TankLine& l : d->tanks[c - COMPONENT_TANK_0].lines) noise(l.buffer, TANK_LINE_BUFFER);
+            }
+            std::vector<float> l0, r0, l1, r1;
+            plain.render(input, 256, &l0, &r0);
+            poisoned.render(input, 256, &l1, &r1);
+            const bool same = same_bits(l0, l1) && same_bits(r0, r1);
+            EXPECT_EQ(same, (heard & (1u << c)) == 0) << "mode " << mode << ", component " << c;
+        }
+    }
+    // The table's own reading: tanks unheard in mode 0, tank 0 unheard in mode 3.
+    EXPECT_EQ(mode_heard_components(MODE_DELAY_LINES),
+              (1u << COMPONENT_DIFFUSERS) | (1u << COMPONENT_DELAY_LINES));
+    EXPECT_EQ(mode_heard_components(MODE_TANKS_IN_SERIES) & (1u << COMPONENT_TANK_0), 0u);
 }
