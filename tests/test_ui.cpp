@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "plugin/plugin_uri.h"
+#include "ui/routing.h"
 #include "ui/ui_model.h"
 #include "ui_host.h"
 
@@ -189,4 +190,33 @@ TEST(PluginWindows, StereoVariantTwoWindowsAndClosingWhileValuesCome)
     }
     mono.pump();
     mono.close();
+}
+
+// The routing drawn for each mode comes from the engine's wiring table: every
+// block a mode runs is drawn, dimmed exactly where the mode does not hear
+// it, every wire runs forward, and Left is always above Right.
+TEST(Routing, EveryModeDrawsItsBlocksFromTheWiringTable)
+{
+    for (int mode = 0; mode < MODE_COUNT; ++mode) {
+        RoutingGraph g;
+        routing_build(&MODE_WIRINGS[mode], &g);
+        uint32_t drawn = 0, drawn_heard = 0;
+        for (int i = 0; i < g.node_count; ++i) {
+            const RoutingNode& n = g.nodes[i];
+            if (n.component == COMPONENT_NONE) continue;
+            drawn |= 1u << n.component;
+            if (n.heard) drawn_heard |= 1u << n.component;
+        }
+        uint32_t used = 0;
+        for (int s = 0; s < MODE_WIRINGS[mode].count; ++s)
+            if (MODE_WIRINGS[mode].stages[s].component != COMPONENT_NONE)
+                used |= 1u << MODE_WIRINGS[mode].stages[s].component;
+        EXPECT_EQ(drawn, used) << mode;
+        EXPECT_EQ(drawn_heard, mode_heard_components(mode)) << mode;
+        for (int w = 0; w < g.wire_count; ++w)
+            EXPECT_LT(g.nodes[g.wires[w].from].column, g.nodes[g.wires[w].to].column) << mode;
+        EXPECT_EQ(g.nodes[g.left].column, g.nodes[g.right].column);
+        EXPECT_LT(g.nodes[g.left].row, g.nodes[g.right].row) << mode;
+        EXPECT_EQ(g.cross_mix, mode == MODE_PARALLEL_TANKS);
+    }
 }

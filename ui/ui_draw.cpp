@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ui/routing.h"
+
 // Light text on dark panels (contrast above 10:1), one warm accent for
 // values and the selected mode, blue for the keyboard focus.
 static const double BACKGROUND[3] = {0.11, 0.12, 0.14};
@@ -59,99 +61,7 @@ static double fitting_size(cairo_t* cr, const char* const lines[], int count, do
     return size;
 }
 
-// ---- The routing of each mode: blocks at relative positions, wires. ----
-
-typedef struct {
-    const char* label;
-    float u, v;  // centre, 0 ... 1 across and down the diagram
-    bool quiet;  // runs, but is not heard in this mode
-} Block;
-
-typedef struct {
-    int from, to;
-} Wire;
-
-typedef struct {
-    Block blocks[14];
-    int block_count;
-    Wire wires[20];
-    int wire_count;
-} Routing;
-
-static const Routing ROUTINGS[MODE_COUNT] = {
-    // 0: delay lines only.
-    {{{"In", .05f, .5f, false},
-      {"Diffusers", .19f, .5f, false},
-      {"Delay 1", .40f, .14f, false},
-      {"Delay 2", .40f, .38f, false},
-      {"Delay 3", .40f, .62f, false},
-      {"Delay 4", .40f, .86f, false},
-      {"Sum", .60f, .5f, false},
-      {"Left", .86f, .3f, false},
-      {"Right", .86f, .7f, false}},
-     9,
-     {{0, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}, {2, 6}, {3, 6}, {4, 6}, {5, 6}, {6, 7}, {6, 8}},
-     11},
-    // 1: four parallel tanks.
-    {{{"In", .05f, .5f, false},
-      {"Diffusers", .17f, .5f, false},
-      {"4 delays", .30f, .5f, false},
-      {"Tank 1", .50f, .14f, false},
-      {"Tank 2", .50f, .38f, false},
-      {"Tank 3", .50f, .62f, false},
-      {"Tank 4", .50f, .86f, false},
-      {"Right", .86f, .26f, false},
-      {"Left", .86f, .74f, false}},
-     9,
-     {{0, 1}, {1, 2}, {2, 3}, {2, 4}, {2, 5}, {2, 6}, {3, 7}, {4, 7}, {5, 8}, {6, 8}, {7, 8}, {8, 7}},
-     12},
-    // 2: three tanks into one.
-    {{{"In", .05f, .5f, false},
-      {"Diffusers", .17f, .5f, false},
-      {"4 delays", .30f, .5f, false},
-      {"Tank 1", .46f, .2f, false},
-      {"Tank 2", .46f, .5f, false},
-      {"Tank 3", .46f, .8f, false},
-      {"Sum / 3", .60f, .5f, false},
-      {"Tank 4", .74f, .5f, false},
-      {"Left", .90f, .3f, false},
-      {"Right", .90f, .7f, false}},
-     10,
-     {{0, 1}, {1, 2}, {2, 3}, {2, 4}, {2, 5}, {3, 6}, {4, 6}, {5, 6}, {6, 7}, {7, 8}, {7, 9}},
-     11},
-    // 3: tanks in series.
-    {{{"In", .05f, .5f, false},
-      {"Diffusers", .17f, .5f, false},
-      {"4 delays", .30f, .5f, false},
-      {"Tank 2 +", .46f, .5f, false},
-      {"Tank 3 +", .61f, .5f, false},
-      {"Tank 4", .76f, .5f, false},
-      {"Left", .91f, .3f, false},
-      {"Right", .91f, .7f, false},
-      {"Tank 1", .46f, .15f, true}},
-     9,
-     {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {5, 7}, {2, 8}},
-     8},
-    // 4: tanks into delay chains.
-    {{{"In", .05f, .5f, false},
-      {"Diffusers", .16f, .5f, false},
-      {"Tank 1", .29f, .2f, false},
-      {"Tank 2", .29f, .5f, false},
-      {"Tank 3", .29f, .8f, false},
-      {"Sum", .41f, .5f, false},
-      {"Delay 1", .52f, .28f, false},
-      {"Delay 2", .63f, .28f, false},
-      {"Delay 4", .52f, .72f, false},
-      {"Delay 3", .63f, .72f, false},
-      {"Average", .74f, .5f, false},
-      {"Tank 4", .84f, .5f, false},
-      {"Left", .95f, .28f, false},
-      {"Right", .95f, .72f, false}},
-     14,
-     {{0, 1}, {1, 2}, {1, 3}, {1, 4}, {2, 5}, {3, 5}, {4, 5}, {5, 6}, {6, 7}, {5, 8}, {8, 9},
-      {7, 10}, {9, 10}, {10, 11}, {11, 12}, {11, 13}},
-     16},
-};
+// ---- The routing of the selected mode, from the engine's wiring table. ----
 
 static void draw_routing(cairo_t* cr, const UiModel* m, int mode)
 {
@@ -161,22 +71,43 @@ static void draw_routing(cairo_t* cr, const UiModel* m, int mode)
     rounded(cr, d.x, d.y, d.w, d.h, 8 * s);
     cairo_fill(cr);
     if (mode < 0 || mode >= MODE_COUNT) return;
-    const Routing& r = ROUTINGS[mode];
-    const double bw = 76 * s, bh = 26 * s;
-    auto centre = [&](int b, double* x, double* y) {
-        *x = d.x + r.blocks[b].u * d.w;
-        *y = d.y + r.blocks[b].v * d.h;
+    RoutingGraph g;
+    routing_build(&MODE_WIRINGS[mode], &g);
+    // Boxes for blocks, small circles for sums; the columns share the width
+    // left between the boxes evenly.
+    const double bw = 76 * s, bh = 26 * s, radius = 9 * s;
+    double column_w[ROUTING_MAX_NODES] = {};
+    for (int i = 0; i < g.node_count; ++i) {
+        const double w = g.nodes[i].kind == NODE_SUM ? 2 * radius : bw;
+        if (w > column_w[g.nodes[i].column]) column_w[g.nodes[i].column] = w;
+    }
+    double total = 0;
+    for (int c = 0; c < g.columns; ++c) total += column_w[c];
+    const double pad = 12 * s;
+    const double gap = (d.w - 2 * pad - total) / (g.columns > 1 ? g.columns - 1 : 1);
+    double column_x[ROUTING_MAX_NODES];
+    double x = d.x + pad;
+    for (int c = 0; c < g.columns; ++c) {
+        column_x[c] = x + column_w[c] / 2;
+        x += column_w[c] + gap;
+    }
+    auto centre = [&](int i, double* cx, double* cy) {
+        const RoutingNode& n = g.nodes[i];
+        *cx = column_x[n.column];
+        *cy = d.y + d.h * (n.row + 0.5) / n.rows;
     };
+    auto half_width = [&](int i) { return g.nodes[i].kind == NODE_SUM ? radius : bw / 2; };
+
     cairo_set_line_width(cr, 1.5 * s);
-    for (int w = 0; w < r.wire_count; ++w) {
+    for (int w = 0; w < g.wire_count; ++w) {
+        const RoutingWire& r = g.wires[w];
         double x0, y0, x1, y1;
-        centre(r.wires[w].from, &x0, &y0);
-        centre(r.wires[w].to, &x1, &y1);
-        const bool back = x1 < x0 + 1;  // the width cross-feed between the sides
-        if (back) continue;
-        x0 += bw / 2;
-        x1 -= bw / 2;
-        color(cr, r.blocks[r.wires[w].to].quiet ? MUTED : TEXT, r.blocks[r.wires[w].to].quiet ? 0.4 : 0.8);
+        centre(r.from, &x0, &y0);
+        centre(r.to, &x1, &y1);
+        x0 += half_width(r.from);
+        x1 -= half_width(r.to);
+        const bool heard = g.nodes[r.to].heard;
+        color(cr, heard ? TEXT : MUTED, heard ? 0.8 : 0.4);
         cairo_move_to(cr, x0, y0);
         cairo_curve_to(cr, (x0 + x1) / 2, y0, (x0 + x1) / 2, y1, x1, y1);
         cairo_stroke(cr);
@@ -186,29 +117,35 @@ static void draw_routing(cairo_t* cr, const UiModel* m, int mode)
         cairo_close_path(cr);
         cairo_fill(cr);
     }
-    if (mode == MODE_PARALLEL_TANKS) {
+    if (g.cross_mix) {
         // Width: each side takes a share of the other.
-        double x, y0, y1;
-        centre(7, &x, &y0);
-        centre(8, &x, &y1);
+        double cx, y0, y1;
+        centre(g.left, &cx, &y0);
+        centre(g.right, &cx, &y1);
         color(cr, ACCENT, 0.9);
-        cairo_move_to(cr, x, y0 + bh / 2);
-        cairo_line_to(cr, x, y1 - bh / 2);
+        cairo_move_to(cr, cx, y0 + bh / 2);
+        cairo_line_to(cr, cx, y1 - bh / 2);
         cairo_stroke(cr);
-        text_at(cr, "width", x + 26 * s, (y0 + y1) / 2 + 4 * s, 11 * s, false);
+        text_at(cr, "width", cx - 26 * s, (y0 + y1) / 2 + 4 * s, 11 * s, false);
     }
-    for (int b = 0; b < r.block_count; ++b) {
-        double x, y;
-        centre(b, &x, &y);
-        const bool io = b == 0 || r.blocks[b].label[0] == 'L' || r.blocks[b].label[0] == 'R';
-        color(cr, io ? BACKGROUND : BLOCK, r.blocks[b].quiet ? 0.5 : 1.0);
-        rounded(cr, x - bw / 2, y - bh / 2, bw, bh, 5 * s);
+    for (int i = 0; i < g.node_count; ++i) {
+        const RoutingNode& n = g.nodes[i];
+        double cx, cy;
+        centre(i, &cx, &cy);
+        const double alpha = n.heard || n.kind == NODE_INPUT ? 1.0 : 0.5;
+        const bool io = n.kind == NODE_INPUT || n.kind == NODE_OUTPUT;
+        color(cr, io ? BACKGROUND : BLOCK, alpha);
+        cairo_new_path(cr);  // no line from where the last label ended
+        if (n.kind == NODE_SUM)
+            cairo_arc(cr, cx, cy, radius, 0, 2 * M_PI);
+        else
+            rounded(cr, cx - bw / 2, cy - bh / 2, bw, bh, 5 * s);
         cairo_fill_preserve(cr);
-        color(cr, io ? ACCENT : MUTED, r.blocks[b].quiet ? 0.5 : 1.0);
+        color(cr, io ? ACCENT : MUTED, alpha);
         cairo_set_line_width(cr, 1 * s);
         cairo_stroke(cr);
-        color(cr, r.blocks[b].quiet ? MUTED : TEXT);
-        text_at(cr, r.blocks[b].label, x, y + 4.5 * s, 12 * s, false);
+        color(cr, n.heard || n.kind == NODE_INPUT ? TEXT : MUTED);
+        text_at(cr, n.label, cx, cy + 4.5 * s, 12 * s, false);
     }
 }
 

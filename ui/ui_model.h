@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "control/control_table.h"
-#include "engine/modes.h"
+#include "engine/mode_wiring.h"
 
 typedef struct {
     float x, y, w, h;
