@@ -10,3 +10,15 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
+
+# pkg-config looks at the target's libraries, not the build machine's: the
+# triplet's own wrapper where there is one, else the host's pkg-config with
+# the target's search path. Libraries found there (cairo and X11 for the
+# window) are the target's, and what is missing is skipped, not mislinked.
+find_program(BRUMMKISTE_CROSS_PKG_CONFIG aarch64-linux-gnu-pkg-config)
+if(BRUMMKISTE_CROSS_PKG_CONFIG)
+  set(PKG_CONFIG_EXECUTABLE ${BRUMMKISTE_CROSS_PKG_CONFIG} CACHE FILEPATH "pkg-config for the target")
+else()
+  set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig")
+  set(ENV{PKG_CONFIG_PATH} "")
+endif()

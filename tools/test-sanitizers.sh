@@ -10,6 +10,6 @@ tools/install-deps.sh cmake make pkg-config python3 clang libclang-rt-14-dev lv2
 
 build=build-asan
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DBRUMMKISTE_SANITIZE=ON -DBRUMMKISTE_FUZZ=ON -DBRUMMKISTE_BENCH=OFF -DBRUMMKISTE_UI=OFF >/dev/null
+  -DBRUMMKISTE_SANITIZE=ON -DBRUMMKISTE_FUZZ=ON -DBRUMMKISTE_WERROR=ON -DBRUMMKISTE_BENCH=OFF -DBRUMMKISTE_UI=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"

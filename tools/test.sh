@@ -9,7 +9,8 @@ tools/install-deps.sh cmake g++ make pkg-config python3 binutils lv2-dev liblilv
   libsox-fmt-base libgtest-dev libbenchmark-dev valgrind
 
 build=${BUILD_DIR:-build}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=ON -DBRUMMKISTE_BENCH=ON >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=ON -DBRUMMKISTE_BENCH=ON \
+  -DBRUMMKISTE_WERROR=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 
@@ -19,3 +20,6 @@ tools/test-sanitizers.sh
 
 # The same unit and regression tests cross-built for 64-bit ARM, under qemu.
 tools/test-arm64.sh
+
+# The bundle built as a subproject of another CMake tree.
+tools/test-subproject.sh
