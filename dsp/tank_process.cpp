@@ -37,7 +37,8 @@ void tank_line_change_length(TankLine* line)
 
 void tank_step(FdnTank* tank, float x)
 {
-    hadamard_mix(tank->line_out, tank->mixed);
+    float* mixed = tank->mixed;
+    hadamard_mix(tank->line_out, [mixed](int c, float sum) { mixed[c] = sum; });
     for (int k = 0; k < TANK_LINES; ++k) {
         TankLine* line = &tank->lines[k];
         const uint64_t p = line->write_pos;

@@ -12,9 +12,11 @@
 // (and a +1 entry is exact), so no product is computed. Columns that agree in
 // the signs of their first terms share those partial sums: after lines 0 and
 // 1 there are two distinct ones, after line 3 four, from line 4 on eight
-// (42 additions instead of 56, the same bits).
-template <typename F>
-static inline void hadamard_mix(const F s[TANK_LINES], F mixed[TANK_LINES])
+// (42 additions instead of 56, the same bits). Each column's sum goes to
+// column(c, sum) as soon as it is complete, so that a vector path can use it
+// at once instead of holding eight of them.
+template <typename F, typename Column>
+static inline void hadamard_mix(const F s[TANK_LINES], Column column)
 {
     const F p1[2] = {lane_add(s[0], s[1]), lane_sub(s[0], s[1])};
     F p3[4];
@@ -26,7 +28,7 @@ static inline void hadamard_mix(const F s[TANK_LINES], F mixed[TANK_LINES])
         F sum = HADAMARD[4][c] > 0.0f ? lane_add(p3[c & 3], s[4]) : lane_sub(p3[c & 3], s[4]);
         for (int k = 5; k < TANK_LINES; ++k)
             sum = HADAMARD[k][c] > 0.0f ? lane_add(sum, s[k]) : lane_sub(sum, s[k]);
-        mixed[c] = sum;
+        column(c, sum);
     }
 }
 

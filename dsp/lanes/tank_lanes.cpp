@@ -80,7 +80,8 @@ static void lanes_store(const TankLanes* v, FdnTank* tank)
     // The mix of the last sample, from the outputs before it.
     float previous[TANK_LINES];
     v8_store(previous, v->before_last);
-    hadamard_mix(previous, tank->mixed);
+    float* mixed = tank->mixed;
+    hadamard_mix(previous, [mixed](int c, float sum) { mixed[c] = sum; });
 }
 
 // A span in which a line wraps can still run in lanes when the line keeps
@@ -199,15 +200,13 @@ template <bool CONTIGUOUS>
 static inline void mix_and_write(const V8 s[TANK_LINES], const float gains[TANK_LINES], V8 input,
                                  TankLine* lines)
 {
-    V8 mixed[TANK_LINES];
-    hadamard_mix(s, mixed);
-    for (int c = 0; c < TANK_LINES; ++c) {
-        const V8 value = tank_line_write(mixed[c], v8_set1(gains[c]), input);
+    hadamard_mix(s, [&](int c, V8 sum) {
+        const V8 value = tank_line_write(sum, v8_set1(gains[c]), input);
         if (CONTIGUOUS)
             v8_store(lines[c].buffer + lines[c].write_pos, value);
         else
             store_row(&lines[c], value);
-    }
+    });
 }
 
 // A tank over a block in spans of eight samples, its state in lanes.
