@@ -150,26 +150,16 @@ static void wrap_lines(FdnTank* tank)
     }
 }
 
-// One sample of a bank over the lanes: every lane (ALL) or the masked ones,
-// the others passing their input and keeping their state.
-template <FilterSet SET>
-static inline V8 highpass_lanes(V8 coefficient, V8 mask, V8* state, V8 u)
+// One sample of a filter bank over the lanes: every lane (ALL) or the
+// masked ones, the others passing their input and keeping their state.
+// `step(state, u)` is the bank's filter step.
+template <FilterSet SET, typename Step>
+static inline V8 bank_lanes(Step step, V8 mask, V8* state, V8 u)
 {
     if (SET == FILTERS_NONE) return u;
-    if (SET == FILTERS_ALL) return highpass_step(coefficient, state, u);
+    if (SET == FILTERS_ALL) return step(state, u);
     V8 next = *state;
-    const V8 out = highpass_step(coefficient, &next, u);
-    *state = v8_select(mask, next, *state);
-    return v8_select(mask, out, u);
-}
-
-template <FilterSet SET>
-static inline V8 lowpass_lanes(V8 coefficient, V8 mask, V8* state, V8 u)
-{
-    if (SET == FILTERS_NONE) return u;
-    if (SET == FILTERS_ALL) return lowpass_step(coefficient, state, u);
-    V8 next = *state;
-    const V8 out = lowpass_step(coefficient, &next, u);
+    const V8 out = step(&next, u);
     *state = v8_select(mask, next, *state);
     return v8_select(mask, out, u);
 }
@@ -272,8 +262,12 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
                     r[j] = highpass_lowpass_step(v.hp_coefficient, v.lp_coefficient, &hp_state,
                                                  &lp_state, r[j]);
                 } else {
-                    const V8 high = highpass_lanes<HP>(v.hp_coefficient, v.hp_mask, &hp_state, r[j]);
-                    r[j] = lowpass_lanes<LP>(v.lp_coefficient, v.lp_mask, &lp_state, high);
+                    const V8 hc = v.hp_coefficient, lc = v.lp_coefficient;
+                    const V8 high = bank_lanes<HP>(
+                        [hc](V8* st, V8 x) { return highpass_step(hc, st, x); }, v.hp_mask,
+                        &hp_state, r[j]);
+                    r[j] = bank_lanes<LP>([lc](V8* st, V8 x) { return lowpass_step(lc, st, x); },
+                                          v.lp_mask, &lp_state, high);
                 }
                 if (j + 1 < SPAN) s[j + 1] = r[j];
             }
