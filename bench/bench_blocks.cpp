@@ -33,7 +33,7 @@ static void BM_DelayStage(benchmark::State& state)
     float work[BLOCK_SIZE];
     for (auto _ : state) {
         std::memcpy(work, e->in.data(), sizeof work);
-        delay_stage_process(e->dsp->delay_lines, work, BLOCK_SIZE, 0.25f);
+        delay_stage_process_lanes(e->dsp->delay_lines, work, BLOCK_SIZE, 0.25f);
         benchmark::DoNotOptimize(work);
     }
     ns_per_sample(state, BLOCK_SIZE);
@@ -50,9 +50,9 @@ static void BM_Tank(benchmark::State& state)
     float left[BLOCK_SIZE] = {}, right[BLOCK_SIZE] = {};
     for (auto _ : state) {
         switch (state.range(0)) {
-        case FORM_REPLACE: tank_replace(tank, e->in.data(), left, BLOCK_SIZE); break;
-        case FORM_ADD: tank_add(tank, e->in.data(), left, BLOCK_SIZE); break;
-        default: tank_stereo(tank, e->in.data(), left, right, BLOCK_SIZE); break;
+        case FORM_REPLACE: tank_replace_lanes(tank, e->in.data(), left, BLOCK_SIZE); break;
+        case FORM_ADD: tank_add_lanes(tank, e->in.data(), left, BLOCK_SIZE); break;
+        default: tank_stereo_lanes(tank, e->in.data(), left, right, BLOCK_SIZE); break;
         }
         benchmark::DoNotOptimize(left);
         benchmark::DoNotOptimize(right);

@@ -35,6 +35,24 @@ BENCHMARK(BM_Mode)
     ->ArgNames({"mode", "period", "filters", "moving"})
     ->ArgsProduct({{0, 1, 2, 3, 4}, {16, 64, 256, 1024}, {1, 0}, {0, 1}});
 
+// The same periods with the plain code: what a CPU without the vector lanes
+// (an x86-64 without AVX and FMA) pays, beside the lanes' figures above.
+static void BM_ModePlainCode(benchmark::State& state)
+{
+    const uint32_t period = static_cast<uint32_t>(state.range(1));
+    BenchEngine e(period);
+    e.dsp->lanes = false;
+    e.values[PORT_MODE_SEL] = static_cast<float>(state.range(0));
+    for (int i = 0; i < 48000 / static_cast<int>(period); ++i) e.run(period);
+    for (auto _ : state) {
+        e.run(period);
+        benchmark::DoNotOptimize(e.out_l.data());
+        benchmark::ClobberMemory();
+    }
+    ns_per_sample(state, period);
+}
+BENCHMARK(BM_ModePlainCode)->ArgNames({"mode", "period"})->ArgsProduct({{0, 1, 2, 3, 4}, {256}});
+
 // The longest single run of 64 samples (of 2000) while a room control moves
 // in every period: size, jitter and shape at once (every tank line replanned,
 // lines resampled at their wraps), or the decay ramp alone.

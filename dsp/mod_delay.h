@@ -62,15 +62,18 @@ void set_pitch(ModDelayLine* line, float semitones);
 
 // Delay stage: every work sample through lines 0..3 (same input), the outputs
 // summed in pairs and scaled by k.
-void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k);
+void delay_stage_process_lanes(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n,
+                               float k);
 
 // Mode 4's two chains, lines 0 -> 1 and 3 -> 2, on the same input: out gets
 // the average of the two chain ends. in and out may be the same.
-void delay_chains_process(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
-                          uint32_t n);
+void delay_chains_process_lanes(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
+                                uint32_t n);
 
-// Both run the four lines in the lanes of one vector where the CPU has them.
-// The same one mod_delay_tick at a time: the reference they equal bit for bit.
+// Both run the four lines in the lanes of one vector (lanes/mod_delay_lanes.cpp,
+// built for AVX on x86-64): call them only where lanes_supported(). The same
+// one mod_delay_tick at a time: the reference they equal bit for bit, and the
+// path on every other CPU.
 void delay_stage_process_reference(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n,
                                    float k);
 void delay_chains_process_reference(ModDelayLine lines[MOD_DELAY_COUNT], const float* in,

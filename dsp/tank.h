@@ -95,14 +95,15 @@ void tank_line_change_length(TankLine* line);
 
 // Output forms over n samples: tank_add adds the line sum to out (in may be
 // out), tank_replace writes it, tank_stereo writes the even lines plus
-// cross_mix of the odd ones to left and the other way round to right. They
-// run the eight lines in lanes where the CPU has them (lanes/tank_lanes.cpp).
-void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n);
-void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n);
-void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n);
+// cross_mix of the odd ones to left and the other way round to right. These
+// run the eight lines in the lanes of one vector (lanes/tank_lanes.cpp,
+// built for AVX with FMA on x86-64): call them only where lanes_supported().
+void tank_add_lanes(FdnTank* tank, const float* in, float* out, uint32_t n);
+void tank_replace_lanes(FdnTank* tank, const float* in, float* out, uint32_t n);
+void tank_stereo_lanes(FdnTank* tank, const float* in, float* left, float* right, uint32_t n);
 
-// The same forms one tank_step per sample: the reference the fast path must
-// equal bit for bit.
+// The same forms one tank_step per sample: the reference the lanes must
+// equal bit for bit, and the path on every other CPU.
 void tank_add_reference(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_replace_reference(FdnTank* tank, const float* in, float* out, uint32_t n);
 void tank_stereo_reference(FdnTank* tank, const float* in, float* left, float* right, uint32_t n);

@@ -1,6 +1,9 @@
 #include "engine/dsp_state.h"
 
+#include <cstdlib>
 #include <cstring>
+
+#include "dsp/lanes/cpu.h"
 
 void engine_init(DspState* dsp, float sample_rate)
 {
@@ -18,6 +21,9 @@ void engine_init(DspState* dsp, float sample_rate)
     for (EarlyLine& line : dsp->early_lines) early_line_setup(&line);
     dsp->decay_time = 1000.0f;
     apply_decay(dsp->tanks, dsp->decay_time);
+    // Chosen once per instance. BRUMMKISTE_SCALAR (any value) forces the
+    // plain code, to compare or to rule the vector paths out.
+    dsp->lanes = lanes_supported() && std::getenv("BRUMMKISTE_SCALAR") == nullptr;
     dsp->sample_rate = sample_rate;
     // Seed 1 is the generator's state before any jitter or shape change
     // reseeds it with 21; a size change alone draws from here on.

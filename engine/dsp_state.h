@@ -28,6 +28,9 @@ typedef struct {
     // writes them: kept so that their length bookkeeping stays as designed.
     EarlyLine early_lines[2];
     Rng rng;              // jitter draws; seeded with 1, reseeded with 21
+    // The building blocks run in vector lanes (this CPU has them, and
+    // BRUMMKISTE_SCALAR is not set); else the plain code runs. Same output.
+    bool lanes;
 } DspState;
 
 // Every field to its creation value, all signal memory to 0. Also the reset

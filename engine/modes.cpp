@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstring>
 
-// The stages the modes are wired from. The modes in use take the lane-parallel
-// building blocks; the reference takes the same blocks one sample at a time,
-// and must give the same bits (tests).
+// The stages the modes are wired from. Where the CPU has the vector lanes the
+// modes take the lane-parallel building blocks; the reference takes the same
+// blocks one sample at a time, and must give the same bits (tests).
 typedef struct {
     void (*diffusion)(DiffusionStage*, const float*, float*, uint32_t);
     void (*tank_replace)(FdnTank*, const float*, float*, uint32_t);
@@ -15,8 +15,9 @@ typedef struct {
     void (*delay_chains)(ModDelayLine*, const float*, float*, uint32_t);
 } Stages;
 
-static const Stages FAST = {diffusion_stage_process, tank_replace,        tank_add,
-                            tank_stereo,             delay_stage_process, delay_chains_process};
+static const Stages LANES = {diffusion_stage_process,   tank_replace_lanes,
+                             tank_add_lanes,            tank_stereo_lanes,
+                             delay_stage_process_lanes, delay_chains_process_lanes};
 static const Stages REFERENCE = {diffusion_stage_process_reference, tank_replace_reference,
                                  tank_add_reference,                tank_stereo_reference,
                                  delay_stage_process_reference,     delay_chains_process_reference};
@@ -72,7 +73,7 @@ static void run_mode(const Stages* st, DspState* dsp, const float* in, float* we
 
 void mode_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n)
 {
-    run_mode(&FAST, dsp, in, wet_l, wet_r, n);
+    run_mode(dsp->lanes ? &LANES : &REFERENCE, dsp, in, wet_l, wet_r, n);
 }
 
 void mode_process_reference(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n)

@@ -8,8 +8,8 @@
 #include "engine/dsp_state.h"
 #include "engine/mode_wiring.h"
 
-// Runs the selected mode; a mode outside 0 ... 4 advances nothing and leaves
-// a silent wet signal.
+// Runs the selected mode, in vector lanes where dsp->lanes says so; a mode
+// outside 0 ... 4 advances nothing and leaves a silent wet signal.
 void mode_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, uint32_t n);
 
 // The same with every building block one sample at a time in the plain order:

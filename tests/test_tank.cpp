@@ -157,7 +157,7 @@ TEST(TankProcess, ZeroGainsMakeABankOfPlainDelays)
     std::vector<float> in(n, 0.0f), out(n, 0.0f);
     in[0] = 1.0f;
     in[7] = 0.5f;
-    for (size_t s = 0; s < n; s += 16) tank_add(tank, &in[s], &out[s], 16);
+    for (size_t s = 0; s < n; s += 16) tank_add_reference(tank, &in[s], &out[s], 16);
     for (size_t i = 0; i < n; ++i) {
         float expected = 0.0f;
         for (const TankLine& line : tank->lines)
@@ -174,11 +174,11 @@ TEST(TankProcess, FrozenImpulseKeepsItsEnergy)
     settle(tank);
     for (float& g : tank->line_gain) g = tank->gain_scale;
     float in[16] = {1.0f}, out[16];
-    tank_replace(tank, in, out, 16);
+    tank_replace_reference(tank, in, out, 16);
     const double after_entry = energy(tank);
     EXPECT_NEAR(after_entry, 8.0, 1e-6);
     float silence[16] = {};
-    for (int b = 0; b < 2000; ++b) tank_replace(tank, silence, out, 16);
+    for (int b = 0; b < 2000; ++b) tank_replace_reference(tank, silence, out, 16);
     EXPECT_NEAR(energy(tank), after_entry, 1e-3);
 }
 
@@ -299,6 +299,6 @@ TEST(TankSetup, BadSizesAndShapesStayWithinTheLines)
                 EXPECT_LE(line.plan.next_length, 32000u);
             }
         float in[16] = {0.5f}, out[16];
-        for (int b = 0; b < 100; ++b) tank_replace(&t->tank[0], in, out, 16);
+        for (int b = 0; b < 100; ++b) tank_replace_reference(&t->tank[0], in, out, 16);
     }
 }

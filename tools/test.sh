@@ -6,13 +6,21 @@ cd "$(dirname "$0")/.."
 
 tools/install-deps.sh cmake g++ make pkg-config python3 binutils lv2-dev liblilv-dev lilv-utils sordi lv2file sox \
   libx11-dev libcairo2-dev libxtst-dev xvfb xauth \
-  libsox-fmt-base libgtest-dev libbenchmark-dev valgrind
+  libsox-fmt-base libgtest-dev libbenchmark-dev valgrind qemu-user
 
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=ON -DBRUMMKISTE_BENCH=ON \
   -DBRUMMKISTE_WERROR=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+
+# The stored output hashes through the plain code: forced, and as chosen on
+# a CPU without AVX and FMA (an emulated Nehalem), where the library must
+# neither crash nor sound different.
+BRUMMKISTE_SCALAR=1 BRUMMKISTE_EXPECT_LANES=0 "$build/tests/unit_tests" --gtest_brief=1 \
+  --gtest_filter='Regression.*:FastPaths.*'
+BRUMMKISTE_EXPECT_LANES=0 qemu-x86_64 -cpu Nehalem "$build/tests/unit_tests" --gtest_brief=1 \
+  --gtest_filter='Regression.*'
 
 # Unit and host tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # with a short fuzz run.

@@ -388,13 +388,13 @@ static void delay_chains_block(ModDelayLine lines[MOD_DELAY_COUNT], const float*
     lanes_store(&v);
 }
 
-void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k)
+void delay_stage_process_lanes(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k)
 {
     for (uint32_t i = 0; i < n; i += BLOCK)
         delay_stage_block(lines, work + i, n - i < BLOCK ? n - i : uint32_t{BLOCK}, k);
 }
 
-void delay_chains_process(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
+void delay_chains_process_lanes(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
                           uint32_t n)
 {
     for (uint32_t i = 0; i < n; i += BLOCK)
@@ -403,12 +403,12 @@ void delay_chains_process(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, 
 
 #else
 
-void delay_stage_process(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k)
+void delay_stage_process_lanes(ModDelayLine lines[MOD_DELAY_COUNT], float* work, uint32_t n, float k)
 {
     delay_stage_process_reference(lines, work, n, k);
 }
 
-void delay_chains_process(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
+void delay_chains_process_lanes(ModDelayLine lines[MOD_DELAY_COUNT], const float* in, float* out,
                           uint32_t n)
 {
     delay_chains_process_reference(lines, in, out, n);

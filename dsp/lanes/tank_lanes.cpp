@@ -329,17 +329,17 @@ static void tank_alone(FdnTank* tank, const float* in, float* a, float* b, uint3
     BY_SETS[filter_set(tank->highpass_on)][filter_set(tank->lowpass_on)](tank, in, a, b, n);
 }
 
-void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n)
+void tank_add_lanes(FdnTank* tank, const float* in, float* out, uint32_t n)
 {
     tank_alone<FORM_ADD>(tank, in, out, nullptr, n);
 }
 
-void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n)
+void tank_replace_lanes(FdnTank* tank, const float* in, float* out, uint32_t n)
 {
     tank_alone<FORM_REPLACE>(tank, in, out, nullptr, n);
 }
 
-void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n)
+void tank_stereo_lanes(FdnTank* tank, const float* in, float* left, float* right, uint32_t n)
 {
     tank_alone<FORM_STEREO>(tank, in, left, right, n);
 }
@@ -347,17 +347,17 @@ void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint
 
 #else
 
-void tank_add(FdnTank* tank, const float* in, float* out, uint32_t n)
+void tank_add_lanes(FdnTank* tank, const float* in, float* out, uint32_t n)
 {
     tank_add_reference(tank, in, out, n);
 }
 
-void tank_replace(FdnTank* tank, const float* in, float* out, uint32_t n)
+void tank_replace_lanes(FdnTank* tank, const float* in, float* out, uint32_t n)
 {
     tank_replace_reference(tank, in, out, n);
 }
 
-void tank_stereo(FdnTank* tank, const float* in, float* left, float* right, uint32_t n)
+void tank_stereo_lanes(FdnTank* tank, const float* in, float* left, float* right, uint32_t n)
 {
     tank_stereo_reference(tank, in, left, right, n);
 }
