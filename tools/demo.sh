@@ -22,13 +22,7 @@ export LV2_PATH="$PWD/$build/lv2:/usr/lib/lv2"
 uri=http://brummkiste.audio/plugins/brummkiste-tiefgarten
 rate=48000
 
-# The phrase: two clicks, a plucked string and a short noise burst, padded so
-# the tail is heard.
-sox -R -n -r $rate -c 1 -b 32 -e float "$out/click.wav" synth 0.002 square 100 vol 0.8 pad 0 0.498
-sox -R -n -r $rate -c 1 -b 32 -e float "$out/pluck.wav" synth 1.2 pluck A3 vol 0.6 fade 0 1.2 0.3
-sox -R -n -r $rate -c 1 -b 32 -e float "$out/burst.wav" synth 0.15 pinknoise vol 0.4 fade 0 0.15 0.05
-sox -R "$out/click.wav" "$out/click.wav" "$out/pluck.wav" "$out/burst.wav" "$out/input.wav" pad 0 5
-rm -f "$out/click.wav" "$out/pluck.wav" "$out/burst.wav"
+tools/make-phrase.sh "$out/input.wav"
 echo "input            $out/input.wav"
 
 # Every preset, by its label, through lv2file.

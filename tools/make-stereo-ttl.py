@@ -18,6 +18,8 @@ out = out.replace(f"<{MONO}#in>\n\ta pg:MonoGroup ,", f"<{MONO}#in>\n\ta pg:Ster
 for name in ("", "#in", "#out"):
     out = out.replace(f"<{MONO}{name}>", f"<{STEREO}{name}>")
 out = out.replace('doap:name "Brummkiste Tiefgarten" ;', 'doap:name "Brummkiste Tiefgarten Stereo" ;')
+# Pedal boards show at most 16 characters.
+out = out.replace('mod:label "Tiefgarten" ;', 'mod:label "Tiefgarten St" ;')
 out = re.sub(r'rdfs:comment "A mono-in, stereo-out reverb:',
              'rdfs:comment "A stereo-in, stereo-out reverb for sends and buses: the mid signal feeds',
              out, count=1)
