@@ -9,7 +9,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
+# The cross toolchain's C library, also where Debian's own arm64 libc6 is
+# installed (multiarch, for the package build): the two are built
+# separately, and a dynamic loader of one with the C library of the other
+# hangs or crashes.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu
+    -E LD_LIBRARY_PATH=/usr/aarch64-linux-gnu/lib)
 
 # pkg-config looks at the target's libraries, not the build machine's: the
 # triplet's own wrapper where there is one, else the host's pkg-config with

@@ -19,8 +19,10 @@ ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 # neither crash nor sound different.
 BRUMMKISTE_SCALAR=1 BRUMMKISTE_EXPECT_LANES=0 "$build/tests/unit_tests" --gtest_brief=1 \
   --gtest_filter='Regression.*:FastPaths.*'
+qemu-x86_64 -cpu Nehalem "$build/tests/hash_check" \
+  "$build/lv2/brummkiste-tiefgarten.lv2/libbrummkiste-tiefgarten.so"
 BRUMMKISTE_EXPECT_LANES=0 qemu-x86_64 -cpu Nehalem "$build/tests/unit_tests" --gtest_brief=1 \
-  --gtest_filter='Regression.*'
+  --gtest_filter='Regression.InstancesTakeTheLanesOnlyWhereExpected'
 
 # Unit and host tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # with a short fuzz run.
@@ -31,3 +33,9 @@ tools/test-arm64.sh
 
 # The bundle built as a subproject of another CMake tree.
 tools/test-subproject.sh
+
+# The Debian packages (amd64, arm64) and release archives: built, checked by
+# lintian, installed into a fresh Debian 12 root, the arm64 library's hashes
+# under qemu.
+tools/package.sh >/dev/null
+tools/test-packages.sh "$build" build-arm64
