@@ -11,7 +11,11 @@ for ttl in "$bundle"/*.ttl; do
 done
 echo "syntax ok"
 
-mapfile -t schemas < <(dpkg -L lv2-dev | grep -E '^/usr/lib/lv2/[^/]+\.lv2/[^/]+\.ttl$' | sort)
+# (lv2-dev of this machine's architecture: a cross-build setup may have
+# another architecture's copy as well.)
+lv2_dev="lv2-dev:$(dpkg --print-architecture)"
+dpkg -L "$lv2_dev" >/dev/null 2>&1 || lv2_dev=lv2-dev
+mapfile -t schemas < <(dpkg -L "$lv2_dev" | grep -E '^/usr/lib/lv2/[^/]+\.lv2/[^/]+\.ttl$' | sort)
 [ "${#schemas[@]}" -gt 20 ] || fail "LV2 schema files not found (is lv2-dev installed?)"
 # sord_validate's exit code does not reflect errors; its summary line does.
 # The pedal-board vocabulary (mod:brand, mod:label) has no Debian schema;
