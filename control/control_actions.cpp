@@ -35,6 +35,7 @@ static constexpr Binding BINDINGS[PORT_COUNT] = {
     {PORT_HP_HIGH, engine_set_hp_high},
     {PORT_LP_LOW, engine_set_lp_low},
     {PORT_LP_HIGH, engine_set_lp_high},
+    {PORT_ENABLED, engine_set_enabled},
 };
 
 constexpr bool bindings_complete()

@@ -38,6 +38,7 @@ typedef enum {
     PORT_HP_HIGH,
     PORT_LP_LOW,
     PORT_LP_HIGH,
+    PORT_ENABLED,  // after every other port, so that their indices stay
     PORT_COUNT
 } PortIndex;
 
@@ -127,6 +128,7 @@ typedef struct {
     float bound_high;
     RampIndex ramp;
     ControlGroup group;
+    bool toggled;  // on (1) or off (0) only
 } PortInfo;
 
 inline constexpr float NO_BOUND = std::numeric_limits<float>::infinity();
@@ -136,63 +138,66 @@ inline constexpr float NO_BOUND = std::numeric_limits<float>::infinity();
 inline constexpr float FEEDBACK_BOUND = 94.0f;
 
 #define AUDIO(i, sym, nm, kind) \
-    {i, sym, nm, kind, 0, 0, 0, UNIT_NONE, false, 0, 0, RAMP_NONE, GROUP_NONE}
+    {i, sym, nm, kind, 0, 0, 0, UNIT_NONE, false, 0, 0, RAMP_NONE, GROUP_NONE, false}
 
 inline constexpr PortInfo PORT_TABLE[PORT_COUNT] = {
     AUDIO(PORT_IN, "in", "In", PORT_KIND_AUDIO_IN),
     AUDIO(PORT_OUT_L, "out_l", "Out left", PORT_KIND_AUDIO_OUT),
     AUDIO(PORT_OUT_R, "out_r", "Out right", PORT_KIND_AUDIO_OUT),
     // index, symbol, name, kind,
-    //   minimum, default, maximum, unit, logarithmic, bound low, bound high, ramp, group
+    //   minimum, default, maximum, unit, logarithmic, bound low, bound high, ramp, group, toggled
     {PORT_DRY_DB, "dry_db", "Dry level", PORT_KIND_CONTROL_IN,
-     -120, 0, 6, UNIT_DB, false, -120, 40, RAMP_DRY, GROUP_LEVELS},
+     -120, 0, 6, UNIT_DB, false, -120, 40, RAMP_DRY, GROUP_LEVELS, false},
     {PORT_WET_A_DB, "wet_a_db", "Reverb level", PORT_KIND_CONTROL_IN,
-     -120, -27, 6, UNIT_DB, false, -120, 40, RAMP_WET_A, GROUP_LEVELS},
+     -120, -27, 6, UNIT_DB, false, -120, 40, RAMP_WET_A, GROUP_LEVELS, false},
     {PORT_WET_B_DB, "wet_b_db", "Reverb trim", PORT_KIND_CONTROL_IN,
-     -60, 0, 6, UNIT_DB, false, -120, 40, RAMP_WET_B, GROUP_LEVELS},
+     -60, 0, 6, UNIT_DB, false, -120, 40, RAMP_WET_B, GROUP_LEVELS, false},
     {PORT_DECAY_MS, "decay_ms", "Decay time", PORT_KIND_CONTROL_IN,
-     100, 2500, 200000, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_DECAY, GROUP_ROOM},
+     100, 2500, 200000, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_DECAY, GROUP_ROOM, false},
     {PORT_SIZE_MIN, "size_min", "Room size, shortest path", PORT_KIND_CONTROL_IN,
-     0, 8, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM},
+     0, 8, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false},
     {PORT_SIZE_MAX, "size_max", "Room size, longest path", PORT_KIND_CONTROL_IN,
-     0, 45, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM},
+     0, 45, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false},
     {PORT_WIDTH, "width", "Stereo width", PORT_KIND_CONTROL_IN,
-     -100, 80, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM},
+     -100, 80, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false},
     {PORT_JITTER, "jitter", "Path jitter", PORT_KIND_CONTROL_IN,
-     0, 25, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM},
+     0, 25, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false},
     {PORT_SHAPE, "shape", "Path spread shape", PORT_KIND_CONTROL_IN,
-     -100, 0, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM},
+     -100, 0, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false},
     {PORT_DIFFUSION_PCT, "diffusion_pct", "Diffusion", PORT_KIND_CONTROL_IN,
-     -99, 60, 99, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DIFFUSION},
+     -99, 60, 99, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DIFFUSION, false},
     {PORT_MODE_SEL, "mode_sel", "Mode", PORT_KIND_CONTROL_IN,
-     0, 1, 4, UNIT_NONE, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_NONE},
+     0, 1, 4, UNIT_NONE, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_NONE, false},
     {PORT_MOD_DEPTH, "mod_depth", "Modulation depth", PORT_KIND_CONTROL_IN,
-     0, 4, 100, UNIT_PC, false, 0, 100, RAMP_NONE, GROUP_DELAY_LINES},
+     0, 4, 100, UNIT_PC, false, 0, 100, RAMP_NONE, GROUP_DELAY_LINES, false},
     {PORT_PITCH_0, "pitch_0", "Pitch, delay line 1", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false},
     {PORT_PITCH_1, "pitch_1", "Pitch, delay line 2", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false},
     {PORT_PITCH_2, "pitch_2", "Pitch, delay line 3", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false},
     {PORT_PITCH_3, "pitch_3", "Pitch, delay line 4", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false},
     {PORT_DELAY_MIX, "delay_mix", "Delay line mix", PORT_KIND_CONTROL_IN,
-     0, 0, 100, UNIT_PC, false, -100, 200, RAMP_NONE, GROUP_DELAY_LINES},
+     0, 0, 100, UNIT_PC, false, -100, 200, RAMP_NONE, GROUP_DELAY_LINES, false},
     {PORT_DELAY_FEEDBACK, "delay_feedback", "Delay line feedback", PORT_KIND_CONTROL_IN,
      -90, 20, 90, UNIT_PC, false, -FEEDBACK_BOUND, FEEDBACK_BOUND, RAMP_NONE,
-     GROUP_DELAY_LINES},
+     GROUP_DELAY_LINES, false},
     {PORT_DELAY_MS, "delay_ms", "Delay line time", PORT_KIND_CONTROL_IN,
-     1, 120, 600, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DELAY_LINES},
+     1, 120, 600, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DELAY_LINES, false},
     {PORT_XFADE_MS, "xfade_ms", "Pitch crossfade", PORT_KIND_CONTROL_IN,
-     1, 20, 100, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DELAY_LINES},
+     1, 20, 100, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DELAY_LINES, false},
     {PORT_HP_LOW, "hp_low", "Low cut, shortest path", PORT_KIND_CONTROL_IN,
-     10, 40, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS},
+     10, 40, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false},
     {PORT_HP_HIGH, "hp_high", "Low cut, spread end", PORT_KIND_CONTROL_IN,
-     10, 120, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS},
+     10, 120, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false},
     {PORT_LP_LOW, "lp_low", "High cut, shortest path", PORT_KIND_CONTROL_IN,
-     200, 9000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS},
+     200, 9000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false},
     {PORT_LP_HIGH, "lp_high", "High cut, spread end", PORT_KIND_CONTROL_IN,
-     200, 4000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS},
+     200, 4000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false},
+    // The host's bypass (lv2:enabled): off plays the dry input, faded.
+    {PORT_ENABLED, "enabled", "Enabled", PORT_KIND_CONTROL_IN,
+     0, 1, 1, UNIT_NONE, false, 0, 1, RAMP_NONE, GROUP_NONE, true},
 };
 
 #undef AUDIO
@@ -208,7 +213,7 @@ inline constexpr PortIndex SCAN_ORDER[CONTROL_COUNT] = {
     PORT_SIZE_MAX, PORT_WIDTH,     PORT_JITTER,    PORT_SHAPE,          PORT_DIFFUSION_PCT,
     PORT_MODE_SEL, PORT_MOD_DEPTH, PORT_DELAY_MIX, PORT_DELAY_FEEDBACK, PORT_DELAY_MS,
     PORT_XFADE_MS, PORT_HP_LOW,    PORT_HP_HIGH,   PORT_LP_LOW,         PORT_LP_HIGH,
-    PORT_PITCH_0,  PORT_PITCH_1,   PORT_PITCH_2,   PORT_PITCH_3,
+    PORT_PITCH_0,  PORT_PITCH_1,   PORT_PITCH_2,   PORT_PITCH_3,  PORT_ENABLED,
 };
 
 // The mode control's menu, in mode order.

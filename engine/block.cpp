@@ -36,6 +36,31 @@ static bool block_is_finite(const DspState* dsp, const float* wet_l, const float
     return bad == 0;
 }
 
+// The bypass: each output moves from the processed signal towards its own
+// side's dry input (mono: the input on both sides) and back, a linear fade
+// of enable_step per sample. At 0 the output is the dry input bit for bit;
+// at 1 it is the processed signal untouched.
+static void bypass_fade(DspState* dsp, const float* dry_l, const float* dry_r, float* out_l,
+                        float* out_r, uint32_t m)
+{
+    float g = dsp->enable_gain;
+    const float target = dsp->enable_target, step = dsp->enable_step;
+    for (uint32_t i = 0; i < m; ++i) {
+        if (g < target)
+            g = g + step < target ? g + step : target;
+        else if (g > target)
+            g = g - step > target ? g - step : target;
+        if (g == 0.0f) {
+            out_l[i] = dry_l[i];
+            out_r[i] = dry_r[i];
+        } else if (g != 1.0f) {
+            out_l[i] = dry_l[i] + g * (out_l[i] - dry_l[i]);
+            out_r[i] = dry_r[i] + g * (out_r[i] - dry_r[i]);
+        }
+    }
+    dsp->enable_gain = g;
+}
+
 static void read_input(const float* in, uint32_t start, float* dry, uint32_t m)
 {
     if (in)
@@ -83,6 +108,8 @@ void engine_process_block(DspState* dsp, const AudioBuffers* io, uint32_t start,
         wet_l[i] = std::fma(g, wet_l[i], dry_gain * dry_l[i]);
         wet_r[i] = std::fma(g, wet_r[i], dry_gain * dry_r[i]);
     }
+    if (dsp->enable_gain != 1.0f || dsp->enable_target != 1.0f)
+        bypass_fade(dsp, dry_l, dry_r, wet_l, wet_r, m);
     if (io->out_l) std::memcpy(io->out_l + start, wet_l, m * sizeof(float));
     if (io->out_r) std::memcpy(io->out_r + start, wet_r, m * sizeof(float));
 }

@@ -24,6 +24,10 @@ void engine_init(DspState* dsp, float sample_rate)
     // Chosen once per instance. BRUMMKISTE_SCALAR (any value) forces the
     // plain code, to compare or to rule the vector paths out.
     dsp->lanes = lanes_supported() && std::getenv("BRUMMKISTE_SCALAR") == nullptr;
+    dsp->enable_gain = 1.0f;
+    dsp->enable_target = 1.0f;
+    const float fade = sample_rate * BYPASS_FADE_SECONDS;
+    dsp->enable_step = fade > 1.0f ? 1.0f / fade : 1.0f;
     dsp->sample_rate = sample_rate;
     // Seed 1 is the generator's state before any jitter or shape change
     // reseeds it with 21; a size change alone draws from here on.
@@ -45,6 +49,7 @@ void engine_start(DspState* dsp)
     for (FdnTank& tank : dsp->tanks)
         for (TankLine& line : tank.lines) take_final_length(&line.plan);
     for (EarlyLine& line : dsp->early_lines) take_final_length(&line.plan);
+    dsp->enable_gain = dsp->enable_target;
 }
 
 void engine_clear_history(DspState* dsp)

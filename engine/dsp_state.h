@@ -11,6 +11,10 @@
 
 enum { BLOCK_SIZE = 16 };
 
+// The bypass fade's length: long enough to leave no click, short enough to
+// feel immediate.
+static const float BYPASS_FADE_SECONDS = 0.005f;
+
 typedef struct {
     float sample_rate;
     float cross_mix;      // 1 - width/100; the tanks hold copies
@@ -31,6 +35,12 @@ typedef struct {
     // The building blocks run in vector lanes (this CPU has them, and
     // BRUMMKISTE_SCALAR is not set); else the plain code runs. Same output.
     bool lanes;
+    // The host's bypass: the output fades between the processed signal (1)
+    // and the dry input (0) by enable_step per sample. The reverb runs on
+    // underneath, so that switching back on brings its tail in.
+    float enable_gain;
+    float enable_target;
+    float enable_step;
 } DspState;
 
 // Every field to its creation value, all signal memory to 0. Also the reset
@@ -38,7 +48,8 @@ typedef struct {
 void engine_init(DspState* dsp, float sample_rate);
 
 // Start-up, before the first block after engine_init: every tank line and
-// early line takes its planned final length at once. The lines hold only
+// early line takes its planned final length at once, and the bypass stands
+// where its control asks (a plugin that starts bypassed does not fade out). The lines hold only
 // zeros then, so nothing needs resampling; gliding there wrap by wrap would
 // leave a new instance silent in its tanks for up to 32000 samples and then
 // play a room that shrinks for seconds.

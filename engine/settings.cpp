@@ -104,6 +104,11 @@ void engine_set_mode(DspState* dsp, float mode)
     dsp->mode = to_i32(mode);
 }
 
+void engine_set_enabled(DspState* dsp, float on)
+{
+    dsp->enable_target = on > 0.5f ? 1.0f : 0.0f;
+}
+
 void engine_set_mod_depth(DspState* dsp, float amount)
 {
     set_modulation(dsp->delay_lines, amount);

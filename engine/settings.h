@@ -36,6 +36,9 @@ void engine_set_pitch_1(DspState* dsp, float semitones);
 void engine_set_pitch_2(DspState* dsp, float semitones);
 void engine_set_pitch_3(DspState* dsp, float semitones);
 
+// The host's bypass: above 0.5 on, else off (a fade to the dry input).
+void engine_set_enabled(DspState* dsp, float on);
+
 // Tank filters (Hz).
 void engine_set_hp_low(DspState* dsp, float hz);
 void engine_set_hp_high(DspState* dsp, float hz);

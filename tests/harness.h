@@ -36,6 +36,7 @@ inline void default_controls(float controls[PORT_COUNT])
     controls[PORT_HP_HIGH] = 120.0f;
     controls[PORT_LP_LOW] = 9000.0f;
     controls[PORT_LP_HIGH] = 4000.0f;
+    controls[PORT_ENABLED] = 1.0f;
 }
 
 struct Host {

@@ -117,6 +117,7 @@ TEST(Host, TurtleDescriptionsMatchTheControlTable)
     LilvNode* unit_pred = lilv_new_uri(w.world, "http://lv2plug.in/ns/extensions/units#unit");
     LilvNode* group_pred = lilv_new_uri(w.world, "http://lv2plug.in/ns/ext/port-groups#group");
     LilvNode* symbol_pred = lilv_new_uri(w.world, LV2_CORE "symbol");
+    LilvNode* name_pred = lilv_new_uri(w.world, LV2_CORE "name");
     LilvNode* logarithmic = lilv_new_uri(w.world, "http://lv2plug.in/ns/ext/port-props#logarithmic");
     LilvNode* stereo_uri = lilv_new_uri(w.world, BRUMMKISTE_STEREO_URI);
     const LilvPlugin* stereo = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(w.world), stereo_uri);
@@ -154,15 +155,32 @@ TEST(Host, TurtleDescriptionsMatchTheControlTable)
                                                          UNIT_LV2_NAME[info.unit])
                 << info.symbol;
             LilvNodes* groups = lilv_port_get_value(plugin, port, group_pred);
-            std::string group;
+            std::string group, group_name;
             if (groups) {
-                LilvNode* sym = lilv_world_get(w.world, lilv_nodes_get_first(groups), symbol_pred, nullptr);
+                const LilvNode* g = lilv_nodes_get_first(groups);
+                LilvNode* sym = lilv_world_get(w.world, g, symbol_pred, nullptr);
                 group = sym ? lilv_node_as_string(sym) : "?";
                 lilv_node_free(sym);
+                // Generic host views (jalv) head a group with its lv2:name.
+                LilvNode* gname = lilv_world_get(w.world, g, name_pred, nullptr);
+                group_name = gname ? lilv_node_as_string(gname) : "(none)";
+                lilv_node_free(gname);
+                EXPECT_EQ(group_name, GROUP_LABELS[info.group]) << info.symbol;
             }
             lilv_nodes_free(groups);
             EXPECT_EQ(group, GROUP_SYMBOLS[info.group]) << info.symbol;
         }
+
+        // The bypass carries the designation hosts look for.
+        LilvNode* input_class = lilv_new_uri(w.world, LV2_CORE "InputPort");
+        LilvNode* enabled = lilv_new_uri(w.world, LV2_CORE "enabled");
+        const LilvPort* bypass = lilv_plugin_get_port_by_designation(plugin, input_class, enabled);
+        ASSERT_NE(bypass, nullptr);
+        EXPECT_EQ(lilv_port_get_index(plugin, bypass),
+                  plugin == stereo ? stereo_port_of(PORT_ENABLED) : uint32_t{PORT_ENABLED});
+        LilvNode* toggled = lilv_new_uri(w.world, LV2_CORE "toggled");
+        EXPECT_TRUE(lilv_port_has_property(plugin, bypass, toggled));
+        for (LilvNode* n : {input_class, enabled, toggled}) lilv_node_free(n);
 
         const LilvPort* mode = lilv_plugin_get_port_by_index(
             plugin, plugin == stereo ? stereo_port_of(PORT_MODE_SEL) : uint32_t{PORT_MODE_SEL});
@@ -176,7 +194,8 @@ TEST(Host, TurtleDescriptionsMatchTheControlTable)
         }
         lilv_scale_points_free(points);
     }
-    for (LilvNode* n : {unit_pred, group_pred, symbol_pred, logarithmic, stereo_uri}) lilv_node_free(n);
+    for (LilvNode* n : {unit_pred, group_pred, symbol_pred, name_pred, logarithmic, stereo_uri})
+        lilv_node_free(n);
 }
 
 TEST(Host, InstanceThroughLilvRendersAReverb)

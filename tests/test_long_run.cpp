@@ -109,7 +109,8 @@ Result long_run(const Plugin& p, int mode, double duration, uint64_t seed)
         if (rand.next() % 4 == 0) {
             const int changes = 1 + static_cast<int>(rand.next() % 3);
             for (int k = 0; k < changes; ++k) {
-                const int port = PORT_DRY_DB + static_cast<int>(rand.next() % (PORT_COUNT - PORT_DRY_DB));
+                // The sound controls; the bypass stays on (its output is the input).
+                const int port = PORT_DRY_DB + static_cast<int>(rand.next() % (PORT_ENABLED - PORT_DRY_DB));
                 if (port == PORT_MODE_SEL) continue;
                 float hi = p.max[port];
                 if (port == PORT_DECAY_MS) hi = 170000.0f;  // freeze is tested below

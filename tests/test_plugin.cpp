@@ -387,3 +387,91 @@ TEST(Stereo, MidIntoTheReverbDryPerSide)
     EXPECT_EQ(0, std::memcmp(a.data(), ref.out_l.data(), 4096 * sizeof(float)));
     EXPECT_EQ(0, std::memcmp(b.data(), ref.out_r.data(), 4096 * sizeof(float)));
 }
+
+namespace {
+
+// A steady tone with the reverb at its defaults, rendered in 64-sample
+// periods; `enabled` gives the bypass control per period.
+std::vector<float> tone(size_t n)
+{
+    std::vector<float> x(n);
+    for (size_t i = 0; i < n; ++i) x[i] = 0.5f * std::sin(0.0575958f * static_cast<float>(i));
+    return x;
+}
+
+void render_switched(Host* h, const std::vector<float>& x, float (*enabled)(size_t period),
+                     std::vector<float>* l, std::vector<float>* r)
+{
+    l->clear();
+    r->clear();
+    for (size_t s = 0, period = 0; s < x.size(); s += 64, ++period) {
+        h->controls[PORT_ENABLED] = enabled(period);
+        std::memcpy(h->in.data(), x.data() + s, 64 * sizeof(float));
+        h->run(64);
+        l->insert(l->end(), h->out_l.begin(), h->out_l.begin() + 64);
+        r->insert(r->end(), h->out_r.begin(), h->out_r.begin() + 64);
+    }
+}
+
+float largest_step(const std::vector<float>& v, size_t from, size_t to)
+{
+    float step = 0.0f;
+    for (size_t i = from + 1; i < to; ++i) step = std::max(step, std::fabs(v[i] - v[i - 1]));
+    return step;
+}
+
+}  // namespace
+
+// The host's bypass: off fades to the dry input on both sides (bit for bit
+// once the fade is done), on fades back; the reverb runs on underneath, so
+// that after the fade back the output is exactly the never-bypassed one; no
+// switch makes a step larger than the tone itself makes.
+TEST(Bypass, FadesToTheDryInputAndBackWithoutAClick)
+{
+    const size_t n = 64 * 400;
+    const std::vector<float> x = tone(n);
+    Host plain, switched;
+    std::vector<float> pl, pr, sl, sr;
+    render_switched(&plain, x, [](size_t) { return 1.0f; }, &pl, &pr);
+    // Off from period 100 to 199, on again from 200.
+    render_switched(&switched, x, [](size_t p) { return p >= 100 && p < 200 ? 0.0f : 1.0f; }, &sl,
+                    &sr);
+    const size_t off = 100 * 64, on = 200 * 64, fade = 240;  // 5 ms at 48 kHz
+    EXPECT_EQ(0, std::memcmp(sl.data(), pl.data(), off * sizeof(float)));
+    for (size_t i = off + fade; i < on; ++i) {
+        ASSERT_EQ(float_bits(sl[i]), float_bits(x[i])) << i;
+        ASSERT_EQ(float_bits(sr[i]), float_bits(x[i])) << i;
+    }
+    EXPECT_EQ(0, std::memcmp(sl.data() + on + fade, pl.data() + on + fade,
+                             (n - on - fade) * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(sr.data() + on + fade, pr.data() + on + fade,
+                             (n - on - fade) * sizeof(float)));
+    // No click: around each switch no larger step than the steady signals make.
+    const float steady = std::max(largest_step(pl, 2000, off), largest_step(x, 0, off));
+    EXPECT_LE(largest_step(sl, off - 64, off + 2 * fade), 1.1f * steady);
+    EXPECT_LE(largest_step(sl, on - 64, on + 2 * fade), 1.1f * steady);
+    EXPECT_LE(largest_step(sr, off - 64, off + 2 * fade), 1.1f * steady);
+    EXPECT_LE(largest_step(sr, on - 64, on + 2 * fade), 1.1f * steady);
+}
+
+// A plugin that starts bypassed plays the dry input from its first sample;
+// the stereo variant's bypass keeps each side's own input.
+TEST(Bypass, StartsBypassedAndKeepsEachSideInTheStereoVariant)
+{
+    Host mono;
+    mono.controls[PORT_ENABLED] = 0.0f;
+    const std::vector<float> x = noise_burst(1024, 1024, 3);
+    std::vector<float> l, r;
+    mono.render(x, 128, &l, &r);
+    EXPECT_TRUE(same_bits(l, x));
+    EXPECT_TRUE(same_bits(r, x));
+
+    StereoHost st;
+    st.controls[PORT_ENABLED] = 0.0f;
+    const std::vector<float> y = noise_burst(1024, 1024, 4);
+    std::copy(x.begin(), x.end(), st.in_l.begin());
+    std::copy(y.begin(), y.end(), st.in_r.begin());
+    st.desc->run(st.handle, 1024);
+    EXPECT_EQ(0, std::memcmp(st.out_l.data(), x.data(), 1024 * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(st.out_r.data(), y.data(), 1024 * sizeof(float)));
+}

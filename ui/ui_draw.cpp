@@ -230,6 +230,15 @@ void ui_draw(cairo_t* cr, const UiModel* m, const char* title)
     }
     draw_routing(cr, m, mode);
 
+    // The bypass switch: lit while the reverb plays.
+    const UiRect& sw = m->enable_switch;
+    const bool on = m->values[PORT_ENABLED] >= 0.5f;
+    color(cr, on ? ACCENT : PANEL);
+    rounded(cr, sw.x, sw.y, sw.w, sw.h, sw.h / 2);
+    cairo_fill(cr);
+    color(cr, on ? BACKGROUND : TEXT);
+    text_at(cr, on ? "On" : "Bypassed", sw.x + sw.w / 2, sw.y + sw.h / 2 + 4.5 * s, 12.5 * s, true);
+
     for (int g = GROUP_LEVELS; g < GROUP_COUNT; ++g) {
         const UiRect& r = m->group[g];
         color(cr, MUTED);
@@ -239,5 +248,5 @@ void ui_draw(cairo_t* cr, const UiModel* m, const char* title)
         cairo_show_text(cr, GROUP_LABELS[g]);
     }
     for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p)
-        if (p != PORT_MODE_SEL) draw_control(cr, m, static_cast<PortIndex>(p));
+        if (p != PORT_MODE_SEL && !PORT_TABLE[p].toggled) draw_control(cr, m, static_cast<PortIndex>(p));
 }

@@ -21,8 +21,12 @@ static const ControlGroup ROWS[][2] = {
 
 static bool is_slider(int port)
 {
-    return port >= PORT_DRY_DB && port < PORT_COUNT && port != PORT_MODE_SEL;
+    return port >= PORT_DRY_DB && port < PORT_COUNT && port != PORT_MODE_SEL &&
+           !PORT_TABLE[port].toggled;
 }
+
+// The switch in the title row.
+static const float SWITCH_W = 110.0f, SWITCH_H = 26.0f;
 
 float ui_clamp(const PortInfo& info, float value)
 {
@@ -88,6 +92,8 @@ void ui_model_init(UiModel* m, double scale, UiWrite write, void* context)
 
     const float s = static_cast<float>(m->scale);
     const float inner = WIDTH - 2 * MARGIN;
+    m->enable_switch = UiRect{(WIDTH - MARGIN - SWITCH_W) * s, (MARGIN + (TITLE - 6.0f - SWITCH_H) / 2) * s,
+                              SWITCH_W * s, SWITCH_H * s};
     float y = MARGIN + TITLE;
     const float button_w = (inner - (MODE_COUNT - 1) * GAP) / MODE_COUNT;
     for (int b = 0; b < MODE_COUNT; ++b)
@@ -126,6 +132,7 @@ int ui_hit(const UiModel* m, float x, float y)
 {
     for (int b = 0; b < MODE_COUNT; ++b)
         if (inside(m->mode_button[b], x, y)) return PORT_MODE_SEL;
+    if (inside(m->enable_switch, x, y)) return PORT_ENABLED;
     for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p)
         if (is_slider(p) && inside(m->control[p], x, y)) return p;
     return -1;
@@ -156,6 +163,10 @@ void ui_press(UiModel* m, float x, float y, bool double_click)
     if (hit == PORT_MODE_SEL) {
         for (int b = 0; b < MODE_COUNT; ++b)
             if (inside(m->mode_button[b], x, y)) change(m, PORT_MODE_SEL, static_cast<float>(b));
+        return;
+    }
+    if (hit == PORT_ENABLED) {
+        change(m, PORT_ENABLED, m->values[PORT_ENABLED] >= 0.5f ? 0.0f : 1.0f);
         return;
     }
     m->focus = hit;
@@ -193,7 +204,7 @@ void ui_scroll(UiModel* m, float x, float y, int steps, bool fine)
         change(m, PORT_MODE_SEL, mode);
         return;
     }
-    if (hit < 0) return;
+    if (hit < 0 || hit == PORT_ENABLED) return;
     move(m, static_cast<PortIndex>(hit), static_cast<float>(steps) * STEP * (fine ? FINE : 1.0f));
 }
 

@@ -26,6 +26,7 @@ typedef struct {
     float values[PORT_COUNT];      // what the window shows, clamped to the range
     UiRect control[PORT_COUNT];    // a box per control (not the mode)
     UiRect mode_button[MODE_COUNT];
+    UiRect enable_switch;          // the bypass: on, or bypassed
     UiRect diagram;
     UiRect group[GROUP_COUNT];
     int focus;                     // port with the keyboard focus, -1 none
@@ -58,5 +59,6 @@ void ui_release(UiModel* m);
 void ui_scroll(UiModel* m, float x, float y, int steps, bool fine);
 void ui_key(UiModel* m, UiKey key, bool fine);
 
-// The control (or mode button, as PORT_MODE_SEL) under a point, -1 for none.
+// The control (or mode button, as PORT_MODE_SEL, or the bypass switch, as
+// PORT_ENABLED) under a point, -1 for none.
 int ui_hit(const UiModel* m, float x, float y);
