@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "engine/mode_wiring.h"
+
 typedef enum {
     PORT_IN = 0,
     PORT_OUT_L,
@@ -129,7 +131,19 @@ typedef struct {
     RampIndex ramp;
     ControlGroup group;
     bool toggled;  // on (1) or off (0) only
+    // The building blocks the control acts on (bits of Component); 0 for
+    // the levels, the mode and the bypass, which act in every mode. A
+    // control whose blocks a mode does not hear does nothing there.
+    uint32_t acts_on;
 } PortInfo;
+
+enum : uint32_t {
+    ACTS_ALWAYS = 0,
+    ACTS_DIFFUSERS = 1u << COMPONENT_DIFFUSERS,
+    ACTS_DELAY_LINES = 1u << COMPONENT_DELAY_LINES,
+    ACTS_TANKS = (1u << COMPONENT_TANK_0) | (1u << COMPONENT_TANK_1) | (1u << COMPONENT_TANK_2) |
+                 (1u << COMPONENT_TANK_3),
+};
 
 inline constexpr float NO_BOUND = std::numeric_limits<float>::infinity();
 
@@ -138,66 +152,67 @@ inline constexpr float NO_BOUND = std::numeric_limits<float>::infinity();
 inline constexpr float FEEDBACK_BOUND = 94.0f;
 
 #define AUDIO(i, sym, nm, kind) \
-    {i, sym, nm, kind, 0, 0, 0, UNIT_NONE, false, 0, 0, RAMP_NONE, GROUP_NONE, false}
+    {i, sym, nm, kind, 0, 0, 0, UNIT_NONE, false, 0, 0, RAMP_NONE, GROUP_NONE, false, ACTS_ALWAYS}
 
 inline constexpr PortInfo PORT_TABLE[PORT_COUNT] = {
     AUDIO(PORT_IN, "in", "In", PORT_KIND_AUDIO_IN),
     AUDIO(PORT_OUT_L, "out_l", "Out left", PORT_KIND_AUDIO_OUT),
     AUDIO(PORT_OUT_R, "out_r", "Out right", PORT_KIND_AUDIO_OUT),
     // index, symbol, name, kind,
-    //   minimum, default, maximum, unit, logarithmic, bound low, bound high, ramp, group, toggled
+    //   minimum, default, maximum, unit, logarithmic, bound low, bound high, ramp, group, toggled,
+    //   acts on
     {PORT_DRY_DB, "dry_db", "Dry level", PORT_KIND_CONTROL_IN,
-     -120, 0, 6, UNIT_DB, false, -120, 40, RAMP_DRY, GROUP_LEVELS, false},
+     -120, 0, 6, UNIT_DB, false, -120, 40, RAMP_DRY, GROUP_LEVELS, false, ACTS_ALWAYS},
     {PORT_WET_A_DB, "wet_a_db", "Reverb level", PORT_KIND_CONTROL_IN,
-     -120, -27, 6, UNIT_DB, false, -120, 40, RAMP_WET_A, GROUP_LEVELS, false},
+     -120, -27, 6, UNIT_DB, false, -120, 40, RAMP_WET_A, GROUP_LEVELS, false, ACTS_ALWAYS},
     {PORT_WET_B_DB, "wet_b_db", "Reverb trim", PORT_KIND_CONTROL_IN,
-     -60, 0, 6, UNIT_DB, false, -120, 40, RAMP_WET_B, GROUP_LEVELS, false},
+     -60, 0, 6, UNIT_DB, false, -120, 40, RAMP_WET_B, GROUP_LEVELS, false, ACTS_ALWAYS},
     {PORT_DECAY_MS, "decay_ms", "Decay time", PORT_KIND_CONTROL_IN,
-     100, 2500, 200000, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_DECAY, GROUP_ROOM, false},
+     100, 2500, 200000, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_DECAY, GROUP_ROOM, false, ACTS_TANKS},
     {PORT_SIZE_MIN, "size_min", "Room size, shortest path", PORT_KIND_CONTROL_IN,
-     0, 8, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false},
+     0, 8, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false, ACTS_TANKS},
     {PORT_SIZE_MAX, "size_max", "Room size, longest path", PORT_KIND_CONTROL_IN,
-     0, 45, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false},
+     0, 45, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false, ACTS_TANKS},
     {PORT_WIDTH, "width", "Stereo width", PORT_KIND_CONTROL_IN,
-     -100, 80, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false},
+     -100, 80, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false, ACTS_TANKS},
     {PORT_JITTER, "jitter", "Path jitter", PORT_KIND_CONTROL_IN,
-     0, 25, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false},
+     0, 25, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false, ACTS_TANKS},
     {PORT_SHAPE, "shape", "Path spread shape", PORT_KIND_CONTROL_IN,
-     -100, 0, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false},
+     -100, 0, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false, ACTS_TANKS},
     {PORT_DIFFUSION_PCT, "diffusion_pct", "Diffusion", PORT_KIND_CONTROL_IN,
-     -99, 60, 99, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DIFFUSION, false},
+     -99, 60, 99, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DIFFUSION, false, ACTS_DIFFUSERS},
     {PORT_MODE_SEL, "mode_sel", "Mode", PORT_KIND_CONTROL_IN,
-     0, 1, 4, UNIT_NONE, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_NONE, false},
+     0, 1, 4, UNIT_NONE, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_NONE, false, ACTS_ALWAYS},
     {PORT_MOD_DEPTH, "mod_depth", "Modulation depth", PORT_KIND_CONTROL_IN,
-     0, 4, 100, UNIT_PC, false, 0, 100, RAMP_NONE, GROUP_DELAY_LINES, false},
+     0, 4, 100, UNIT_PC, false, 0, 100, RAMP_NONE, GROUP_DELAY_LINES, false, ACTS_DELAY_LINES},
     {PORT_PITCH_0, "pitch_0", "Pitch, delay line 1", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false, ACTS_DELAY_LINES},
     {PORT_PITCH_1, "pitch_1", "Pitch, delay line 2", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false, ACTS_DELAY_LINES},
     {PORT_PITCH_2, "pitch_2", "Pitch, delay line 3", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false, ACTS_DELAY_LINES},
     {PORT_PITCH_3, "pitch_3", "Pitch, delay line 4", PORT_KIND_CONTROL_IN,
-     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false},
+     -24, 0, 24, UNIT_SEMITONE, false, -48, 48, RAMP_NONE, GROUP_DELAY_LINES, false, ACTS_DELAY_LINES},
     {PORT_DELAY_MIX, "delay_mix", "Delay line mix", PORT_KIND_CONTROL_IN,
-     0, 0, 100, UNIT_PC, false, -100, 200, RAMP_NONE, GROUP_DELAY_LINES, false},
+     0, 0, 100, UNIT_PC, false, -100, 200, RAMP_NONE, GROUP_DELAY_LINES, false, ACTS_DELAY_LINES},
     {PORT_DELAY_FEEDBACK, "delay_feedback", "Delay line feedback", PORT_KIND_CONTROL_IN,
      -90, 20, 90, UNIT_PC, false, -FEEDBACK_BOUND, FEEDBACK_BOUND, RAMP_NONE,
-     GROUP_DELAY_LINES, false},
+     GROUP_DELAY_LINES, false, ACTS_DELAY_LINES},
     {PORT_DELAY_MS, "delay_ms", "Delay line time", PORT_KIND_CONTROL_IN,
-     1, 120, 600, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DELAY_LINES, false},
+     1, 120, 600, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DELAY_LINES, false, ACTS_DELAY_LINES},
     {PORT_XFADE_MS, "xfade_ms", "Pitch crossfade", PORT_KIND_CONTROL_IN,
-     1, 20, 100, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DELAY_LINES, false},
+     1, 20, 100, UNIT_MS, true, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_DELAY_LINES, false, ACTS_DELAY_LINES},
     {PORT_HP_LOW, "hp_low", "Low cut, shortest path", PORT_KIND_CONTROL_IN,
-     10, 40, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false},
+     10, 40, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false, ACTS_TANKS},
     {PORT_HP_HIGH, "hp_high", "Low cut, spread end", PORT_KIND_CONTROL_IN,
-     10, 120, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false},
+     10, 120, 2000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false, ACTS_TANKS},
     {PORT_LP_LOW, "lp_low", "High cut, shortest path", PORT_KIND_CONTROL_IN,
-     200, 9000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false},
+     200, 9000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false, ACTS_TANKS},
     {PORT_LP_HIGH, "lp_high", "High cut, spread end", PORT_KIND_CONTROL_IN,
-     200, 4000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false},
+     200, 4000, 20000, UNIT_HZ, true, 0, 24000, RAMP_NONE, GROUP_FILTERS, false, ACTS_TANKS},
     // The host's bypass (lv2:enabled): off plays the dry input, faded.
     {PORT_ENABLED, "enabled", "Enabled", PORT_KIND_CONTROL_IN,
-     0, 1, 1, UNIT_NONE, false, 0, 1, RAMP_NONE, GROUP_NONE, true},
+     0, 1, 1, UNIT_NONE, false, 0, 1, RAMP_NONE, GROUP_NONE, true, ACTS_ALWAYS},
 };
 
 #undef AUDIO
@@ -228,6 +243,13 @@ constexpr PortIndex ramp_port(RampIndex ramp)
     for (const PortInfo& info : PORT_TABLE)
         if (info.ramp == ramp) return info.index;
     return PORT_COUNT;
+}
+
+// Whether a control changes anything in a mode (it always takes effect; in
+// a mode that does not hear its blocks it waits for the mode to change).
+constexpr bool control_acts_in_mode(const PortInfo& info, int mode)
+{
+    return info.acts_on == ACTS_ALWAYS || (info.acts_on & mode_heard_components(mode)) != 0;
 }
 
 inline float bounded(float v, const PortInfo& info)

@@ -60,6 +60,13 @@ typedef struct {
     Stage stages[MODE_MAX_STAGES];
 } ModeWiring;
 
+// How loud each mode plays against mode 1 at the same settings, in dB (RMS
+// of the reverb on a drum-like click train, every other control at its
+// default; measured by tests/test_levels.cpp, which fails when a mode moves
+// more than 1 dB from its figure). The window shows them on the mode buttons
+// and the README lists them.
+inline constexpr float MODE_LOUDNESS_DB[5] = {-0.8f, 0.0f, -0.6f, 16.5f, 9.0f};
+
 inline constexpr Stage stage_of(StageKind kind, Component component, Bus from, Bus to,
                                 float gain = 1.0f)
 {

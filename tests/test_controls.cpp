@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -299,4 +301,25 @@ TEST(ControlTable, ReadmeListsEveryControlAsDeclared)
             << info.maximum << " | " << UNIT_LABEL[info.unit] << (info.unit ? " |" : "|");
         EXPECT_NE(readme.str().find(row.str()), std::string::npos) << "README row: " << row.str();
     }
+}
+
+// The README's loudness table gives the figures the window shows.
+TEST(ControlTable, ReadmeGivesTheModesLoudness)
+{
+    std::ifstream file(BRUMMKISTE_SOURCE_DIR "/README.md");
+    std::string line;
+    int found = 0;
+    while (std::getline(file, line)) {
+        for (int mode = 0; mode < MODE_COUNT; ++mode) {
+            if (line.rfind("| " + std::to_string(mode) + ", ", 0) != 0) continue;
+            char figure[32];
+            if (MODE_LOUDNESS_DB[mode] == 0.0f)
+                std::snprintf(figure, sizeof figure, "| 0 dB |");
+            else
+                std::snprintf(figure, sizeof figure, "| %+.1f dB |", MODE_LOUDNESS_DB[mode]);
+            EXPECT_NE(line.find(figure), std::string::npos) << line;
+            ++found;
+        }
+    }
+    EXPECT_EQ(found, MODE_COUNT);
 }

@@ -65,8 +65,11 @@ TEST(Levels, DefaultReverbSitsBelowTheDryAndModesAreMeasured)
     const int default_mode = static_cast<int>(def[PORT_MODE_SEL]);
     std::printf("dry %.1f dBFS RMS; reverb at the defaults %.1f dB below it\n", dry,
                 dry - wet[default_mode]);
-    for (int mode = 0; mode < MODE_COUNT; ++mode)
+    for (int mode = 0; mode < MODE_COUNT; ++mode) {
         std::printf("mode %d: %+.1f dB against mode 1\n", mode, wet[mode] - wet[1]);
+        // The figure the window and the README give.
+        EXPECT_NEAR(wet[mode] - wet[1], MODE_LOUDNESS_DB[mode], 1.0) << "mode " << mode;
+    }
     EXPECT_GE(dry - wet[default_mode], 12.0);
     EXPECT_LE(dry - wet[default_mode], 18.0);
 

@@ -124,6 +124,14 @@ TEST_F(PluginWindow, PointerAndKeysWriteValuesInRange)
     key(XK_Home);
     EXPECT_EQ(host.writes.back().second, PORT_TABLE[PORT_WIDTH].default_value);
 
+    // The bypass switch toggles the enable port.
+    const UiRect& sw = layout.enable_switch;
+    click(sw.x + sw.w / 2, sw.y + sw.h / 2);
+    EXPECT_EQ(host.writes.back().first, static_cast<uint32_t>(PORT_ENABLED));
+    EXPECT_EQ(host.writes.back().second, 0.0f);
+    click(sw.x + sw.w / 2 + 3, sw.y + sw.h / 2);  // not a double-click's default
+    EXPECT_EQ(host.writes.back().second, 1.0f);
+
     // The mode buttons write the mode.
     for (int mode : {3, 0, 4}) {
         const UiRect& b = layout.mode_button[mode];
@@ -219,4 +227,32 @@ TEST(Routing, EveryModeDrawsItsBlocksFromTheWiringTable)
         EXPECT_LT(g.nodes[g.left].row, g.nodes[g.right].row) << mode;
         EXPECT_EQ(g.cross_mix, mode == MODE_PARALLEL_TANKS);
     }
+}
+
+// What a musician reads and steps: at most three significant digits, and
+// arrow keys in the control's own scale (ratios on the logarithmic ones).
+TEST(ValuesAndSteps, ReadableValuesAndMusicalSteps)
+{
+    char text[32];
+    const PortInfo& decay = PORT_TABLE[PORT_DECAY_MS];
+    const struct {
+        const PortInfo& info;
+        float value;
+        const char* shown;
+    } shown[] = {{decay, 200000.0f, "200 s"},          {decay, 11400.0f, "11.4 s"},
+                 {decay, 2500.0f, "2.50 s"},           {decay, 640.0f, "640 ms"},
+                 {PORT_TABLE[PORT_LP_LOW], 9000.0f, "9.00 kHz"},
+                 {PORT_TABLE[PORT_LP_LOW], 20000.0f, "20.0 kHz"},
+                 {PORT_TABLE[PORT_HP_LOW], 40.0f, "40 Hz"}};
+    for (const auto& c : shown) {
+        ui_format(c.info, c.value, text, sizeof text);
+        EXPECT_STREQ(text, c.shown);
+    }
+    const PortInfo& size = PORT_TABLE[PORT_SIZE_MIN];
+    EXPECT_EQ(ui_key_step(size, 8.0f, 1, false), 9.0f);
+    EXPECT_FLOAT_EQ(ui_key_step(size, 8.0f, -1, true), 7.9f);
+    EXPECT_EQ(ui_key_step(size, size.maximum, 1, false), size.maximum);
+    EXPECT_EQ(ui_key_step(PORT_TABLE[PORT_WET_A_DB], -27.0f, 1, false), -26.5f);
+    EXPECT_FLOAT_EQ(ui_key_step(decay, 2500.0f, 1, false) / 2500.0f, 1.0594631f);
+    EXPECT_FLOAT_EQ(2500.0f / ui_key_step(decay, 2500.0f, -1, true), 1.0057929f);
 }

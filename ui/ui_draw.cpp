@@ -154,6 +154,10 @@ static void draw_control(cairo_t* cr, const UiModel* m, PortIndex port)
     const PortInfo& info = PORT_TABLE[port];
     const UiRect& r = m->control[port];
     const double s = m->scale;
+    // A control that does nothing in this mode is drawn dimmed; it still
+    // takes values, which act when the mode changes.
+    const bool acts = control_acts_in_mode(info, static_cast<int>(m->values[PORT_MODE_SEL]));
+    const double ink = acts ? 1.0 : 0.4;
     color(cr, PANEL);
     rounded(cr, r.x, r.y, r.w, r.h, 6 * s);
     cairo_fill(cr);
@@ -185,19 +189,19 @@ static void draw_control(cairo_t* cr, const UiModel* m, PortIndex port)
     }
     const char* both[2] = {first, second};
     const double size = fitting_size(cr, both, 2, room, 10.5 * s, false, 7.5 * s);
-    color(cr, MUTED);
+    color(cr, MUTED, ink);
     text_at(cr, first, r.x + r.w / 2, r.y + 13 * s, size, false);
-    if (second[0]) text_at(cr, second, r.x + r.w / 2, r.y + 24 * s, size, false);
+    if (second[0]) text_at(cr, second, r.x + r.w / 2, r.y + 23 * s, size, false);
     char value[32];
     ui_format(info, m->values[port], value, sizeof value);
-    color(cr, TEXT);
-    text_at(cr, value, r.x + r.w / 2, r.y + 40 * s, 13 * s, true);
+    color(cr, TEXT, ink);
+    text_at(cr, value, r.x + r.w / 2, r.y + 41.5 * s, 13 * s, true);
     // The position along the travel.
     const double bx = r.x + 8 * s, by = r.y + r.h - 11 * s, bw = r.w - 16 * s, bh = 5 * s;
     color(cr, BACKGROUND);
     rounded(cr, bx, by, bw, bh, 2.5 * s);
     cairo_fill(cr);
-    color(cr, ACCENT);
+    color(cr, acts ? ACCENT : MUTED, ink);
     const double t = ui_position(info, m->values[port]);
     if (t > 0) {
         rounded(cr, bx, by, bw * t < bh ? bh : bw * t, bh, 2.5 * s);
@@ -226,7 +230,19 @@ void ui_draw(cairo_t* cr, const UiModel* m, const char* title)
         color(cr, on ? BACKGROUND : TEXT);
         const char* label[1] = {MODE_LABELS[b]};
         const double size = fitting_size(cr, label, 1, r.w - 10 * s, 12.5 * s, on, 8 * s);
-        text_at(cr, MODE_LABELS[b], r.x + r.w / 2, r.y + r.h / 2 + 4.5 * s, size, on);
+        text_at(cr, MODE_LABELS[b], r.x + r.w / 2, r.y + 15 * s, size, on);
+        // How loud the mode plays against mode 1: lower the level before a
+        // loud one.
+        char loudness[24];
+        if (MODE_LOUDNESS_DB[b] == 0.0f)
+            std::snprintf(loudness, sizeof loudness, "reference level");
+        else
+            std::snprintf(loudness, sizeof loudness, "%+.1f dB louder", MODE_LOUDNESS_DB[b]);
+        if (MODE_LOUDNESS_DB[b] < 0.0f)
+            std::snprintf(loudness, sizeof loudness, "%.1f dB quieter", -MODE_LOUDNESS_DB[b]);
+        const bool loud = MODE_LOUDNESS_DB[b] >= 6.0f;
+        color(cr, on ? BACKGROUND : (loud ? ACCENT : MUTED));
+        text_at(cr, loudness, r.x + r.w / 2, r.y + 29 * s, 10 * s, loud);
     }
     draw_routing(cr, m, mode);
 

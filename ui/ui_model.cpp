@@ -4,7 +4,7 @@
 #include <cstdio>
 
 // Base layout at 100 %, in pixels.
-static const float WIDTH = 880.0f, MARGIN = 12.0f, TITLE = 36.0f, BUTTON_H = 34.0f;
+static const float WIDTH = 880.0f, MARGIN = 12.0f, TITLE = 36.0f, BUTTON_H = 38.0f;
 static const float DIAGRAM_H = 170.0f, BOX_W = 88.0f, BOX_H = 58.0f, GAP = 6.0f;
 static const float GROUP_LABEL = 20.0f, GROUP_GAP = 14.0f;
 
@@ -54,19 +54,28 @@ float ui_value_at(const PortInfo& info, float position)
     return ui_clamp(info, v);
 }
 
+// At most three significant digits ("200 s", "11.4 s", "2.50 s"), and
+// none after the point from 100 on.
+static void three_digits(char* text, size_t size, float v, const char* unit)
+{
+    const float a = std::fabs(v);
+    const char* format = a >= 99.95f ? "%.0f %s" : (a >= 9.995f ? "%.1f %s" : "%.2f %s");
+    std::snprintf(text, size, format, v, unit);
+}
+
 void ui_format(const PortInfo& info, float value, char* text, size_t size)
 {
     const float v = ui_clamp(info, value);
     switch (info.unit) {
     case UNIT_MS:
         if (v >= 1000.0f)
-            std::snprintf(text, size, "%.2f s", v / 1000.0f);
+            three_digits(text, size, v / 1000.0f, "s");
         else
             std::snprintf(text, size, v < 10.0f ? "%.1f ms" : "%.0f ms", v);
         break;
     case UNIT_HZ:
         if (v >= 1000.0f)
-            std::snprintf(text, size, "%.2f kHz", v / 1000.0f);
+            three_digits(text, size, v / 1000.0f, "kHz");
         else
             std::snprintf(text, size, "%.0f Hz", v);
         break;
@@ -227,5 +236,27 @@ void ui_key(UiModel* m, UiKey key, bool fine)
         change(m, port, PORT_TABLE[port].default_value);
         return;
     }
-    move(m, port, (key == UI_KEY_UP ? STEP : -STEP) * (fine ? FINE : 1.0f));
+    change(m, port, ui_key_step(PORT_TABLE[port], m->values[port], key == UI_KEY_UP ? 1 : -1, fine));
+}
+
+float ui_key_step(const PortInfo& info, float value, int direction, bool fine)
+{
+    const float v = ui_clamp(info, value);
+    if (info.logarithmic && info.minimum > 0.0f) {
+        // Ratios: a semitone's worth (6 %), a tenth of that with shift.
+        const float ratio = fine ? 1.0057929f : 1.0594631f;
+        return ui_clamp(info, direction > 0 ? v * ratio : v / ratio);
+    }
+    // Steps a musician counts in: half a dB, a metre, a per cent, a
+    // semitone; a tenth of that with shift.
+    float step;
+    switch (info.unit) {
+    case UNIT_DB: step = 0.5f; break;
+    case UNIT_M: step = 1.0f; break;
+    case UNIT_PC: step = 1.0f; break;
+    case UNIT_SEMITONE: step = 1.0f; break;
+    default: step = (info.maximum - info.minimum) * STEP; break;
+    }
+    if (fine) step *= FINE;
+    return ui_clamp(info, v + static_cast<float>(direction) * step);
 }

@@ -48,6 +48,11 @@ float ui_clamp(const PortInfo& info, float value);
 // 1000 Hz, with the unit.
 void ui_format(const PortInfo& info, float value, char* text, size_t size);
 
+// An arrow key's step from value, in the control's own scale: ratios for the
+// logarithmic controls, musical units (0.5 dB, 1 m, 1 %, 1 semitone) for
+// the others; a tenth with `fine`. direction is +1 or -1.
+float ui_key_step(const PortInfo& info, float value, int direction, bool fine);
+
 // A value from the host (automation, presets): shown clamped to the range.
 void ui_set_value(UiModel* m, PortIndex port, float value);
 
