@@ -142,6 +142,24 @@ TEST_F(PluginWindow, PointerAndKeysWriteValuesInRange)
     expect_writes_in_range();
 }
 
+// Automation repaints only the moved control's box; what the window then
+// shows is what a full repaint draws, pixel for pixel.
+TEST_F(PluginWindow, PartialRepaintsMatchAFullOne)
+{
+    const PortIndex moved[] = {PORT_DECAY_MS, PORT_LP_LOW, PORT_PITCH_2, PORT_WET_A_DB, PORT_ENABLED,
+                               PORT_MODE_SEL, PORT_JITTER};
+    for (int i = 0; i < 40; ++i) {
+        const PortInfo& info = PORT_TABLE[moved[i % 7]];
+        host.port_event(info.index, ui_value_at(info, static_cast<float>(i % 5) / 4.0f));
+        host.pump(1);
+    }
+    host.pump();
+    const std::vector<uint32_t> partial = host.pixels(0, 0, host.width, host.height);
+    XClearArea(host.display, host.child, 0, 0, 0, 0, True);  // an expose: everything anew
+    host.pump();
+    EXPECT_EQ(host.pixels(0, 0, host.width, host.height), partial);
+}
+
 TEST_F(PluginWindow, HostValuesAreDrawnClamped)
 {
     const std::vector<uint32_t> at_default = drawn(PORT_LP_LOW);

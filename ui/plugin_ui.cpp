@@ -12,6 +12,8 @@
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -36,17 +38,47 @@ struct PluginUi {
     LV2UI_Write_Function write = nullptr;
     LV2UI_Controller controller = nullptr;
     bool stereo = false;  // the stereo variant: controls one index up
+    // What the next idle call repaints: everything, or the union of the
+    // regions whose values moved (one control under automation repaints and
+    // sends only its own box).
     bool dirty = true;
+    bool dirty_all = true;
+    UiRect damage = {0, 0, 0, 0};
     bool closed = false;
     Time last_click = 0;
     int last_click_port = -1;
     const char* title = "Brummkiste Tiefgarten";
 };
 
+void damage_all(PluginUi* ui)
+{
+    ui->dirty = ui->dirty_all = true;
+}
+
+// The region a value of `port` is drawn in: its box, the bypass switch, or
+// for the mode everything (the buttons, the routing, the dimmed controls).
+void damage_port(PluginUi* ui, PortIndex port)
+{
+    if (port == PORT_MODE_SEL) {
+        damage_all(ui);
+        return;
+    }
+    const UiRect r = port == PORT_ENABLED ? ui->model.enable_switch : ui->model.control[port];
+    if (!ui->dirty) {
+        ui->damage = r;
+    } else if (!ui->dirty_all) {
+        const float x0 = std::min(ui->damage.x, r.x), y0 = std::min(ui->damage.y, r.y);
+        const float x1 = std::max(ui->damage.x + ui->damage.w, r.x + r.w);
+        const float y1 = std::max(ui->damage.y + ui->damage.h, r.y + r.h);
+        ui->damage = UiRect{x0, y0, x1 - x0, y1 - y0};
+    }
+    ui->dirty = true;
+}
+
 void write_port(void* context, PortIndex port, float value)
 {
     PluginUi* ui = static_cast<PluginUi*>(context);
-    ui->dirty = true;
+    damage_port(ui, port);
     if (!ui->write) return;
     const uint32_t index = ui->stereo ? stereo_port_of(port) : static_cast<uint32_t>(port);
     ui->write(ui->controller, index, sizeof value, 0, &value);
@@ -85,14 +117,26 @@ double scale_factor(const LV2_Feature* const* features, Display* display)
 void redraw(PluginUi* ui)
 {
     if (!ui->surface || !ui->image) return;
-    cairo_t* cr = cairo_create(ui->surface);
-    ui_draw(cr, &ui->model, ui->title);
-    cairo_destroy(cr);
-    cairo_surface_flush(ui->surface);
-    XPutImage(ui->display, ui->window, ui->gc, ui->image, 0, 0, 0, 0,
-              static_cast<unsigned>(ui->image->width), static_cast<unsigned>(ui->image->height));
-    XFlush(ui->display);
-    ui->dirty = false;
+    int x = 0, y = 0, w = ui->image->width, h = ui->image->height;
+    if (!ui->dirty_all) {
+        // Whole pixels around the damaged region, within the window.
+        x = std::max(0, static_cast<int>(std::floor(ui->damage.x)));
+        y = std::max(0, static_cast<int>(std::floor(ui->damage.y)));
+        w = std::min(ui->image->width, static_cast<int>(std::ceil(ui->damage.x + ui->damage.w))) - x;
+        h = std::min(ui->image->height, static_cast<int>(std::ceil(ui->damage.y + ui->damage.h))) - y;
+    }
+    if (w > 0 && h > 0) {
+        cairo_t* cr = cairo_create(ui->surface);
+        cairo_rectangle(cr, x, y, w, h);
+        cairo_clip(cr);
+        ui_draw(cr, &ui->model, ui->title);
+        cairo_destroy(cr);
+        cairo_surface_flush(ui->surface);
+        XPutImage(ui->display, ui->window, ui->gc, ui->image, x, y, x, y, static_cast<unsigned>(w),
+                  static_cast<unsigned>(h));
+        XFlush(ui->display);
+    }
+    ui->dirty = ui->dirty_all = false;
 }
 
 UiKey key_of(KeySym sym, bool* known)
@@ -115,7 +159,7 @@ void handle_event(PluginUi* ui, XEvent* e)
     UiModel* m = &ui->model;
     switch (e->type) {
     case Expose:
-        if (e->xexpose.count == 0) ui->dirty = true;
+        if (e->xexpose.count == 0) damage_all(ui);
         break;
     case ButtonPress: {
         const bool fine = e->xbutton.state & ShiftMask;
@@ -131,7 +175,7 @@ void handle_event(PluginUi* ui, XEvent* e)
             ui->last_click_port = twice ? -1 : port;
             ui_press(m, x, y, twice);
         }
-        ui->dirty = true;
+        damage_all(ui);  // the focus may have moved
         break;
     }
     case ButtonRelease:
@@ -149,7 +193,7 @@ void handle_event(PluginUi* ui, XEvent* e)
         const UiKey key = key_of(sym, &known);
         const bool shift = e->xkey.state & ShiftMask;
         if (known) ui_key(m, sym == XK_Tab && shift ? UI_KEY_BACKTAB : key, shift);
-        ui->dirty = true;
+        damage_all(ui);  // the focus may have moved
         break;
     }
     default: break;
@@ -245,7 +289,7 @@ void port_event(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t form
     float value;
     std::memcpy(&value, buffer, sizeof value);
     ui_set_value(&ui->model, static_cast<PortIndex>(mono), value);
-    ui->dirty = true;
+    damage_port(ui, static_cast<PortIndex>(mono));
 }
 
 // Host's UI thread, regularly: the window's events, then a redraw if

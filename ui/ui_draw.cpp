@@ -209,20 +209,32 @@ static void draw_control(cairo_t* cr, const UiModel* m, PortIndex port)
     }
 }
 
+// Whether a rectangle meets the clip: under a partial repaint only what
+// lies in the damaged region is drawn at all.
+static bool visible(cairo_t* cr, const UiRect& r)
+{
+    double x0, y0, x1, y1;
+    cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+    return r.x < x1 && r.y < y1 && r.x + r.w > x0 && r.y + r.h > y0;
+}
+
 void ui_draw(cairo_t* cr, const UiModel* m, const char* title)
 {
     const double s = m->scale;
     color(cr, BACKGROUND);
     cairo_paint(cr);
-    color(cr, TEXT);
-    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-    cairo_set_font_size(cr, 17 * s);
-    cairo_move_to(cr, m->mode_button[0].x, 12 * s + 22 * s);
-    cairo_show_text(cr, title);
+    if (visible(cr, UiRect{0, 0, m->width, m->mode_button[0].y})) {
+        color(cr, TEXT);
+        cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+        cairo_set_font_size(cr, 17 * s);
+        cairo_move_to(cr, m->mode_button[0].x, 12 * s + 22 * s);
+        cairo_show_text(cr, title);
+    }
 
     const int mode = static_cast<int>(m->values[PORT_MODE_SEL]);
     for (int b = 0; b < MODE_COUNT; ++b) {
         const UiRect& r = m->mode_button[b];
+        if (!visible(cr, r)) continue;
         const bool on = b == mode;
         color(cr, on ? ACCENT : PANEL);
         rounded(cr, r.x, r.y, r.w, r.h, 6 * s);
@@ -244,19 +256,23 @@ void ui_draw(cairo_t* cr, const UiModel* m, const char* title)
         color(cr, on ? BACKGROUND : (loud ? ACCENT : MUTED));
         text_at(cr, loudness, r.x + r.w / 2, r.y + 29 * s, 10 * s, loud);
     }
-    draw_routing(cr, m, mode);
+    if (visible(cr, m->diagram)) draw_routing(cr, m, mode);
 
     // The bypass switch: lit while the reverb plays.
     const UiRect& sw = m->enable_switch;
-    const bool on = m->values[PORT_ENABLED] >= 0.5f;
-    color(cr, on ? ACCENT : PANEL);
-    rounded(cr, sw.x, sw.y, sw.w, sw.h, sw.h / 2);
-    cairo_fill(cr);
-    color(cr, on ? BACKGROUND : TEXT);
-    text_at(cr, on ? "On" : "Bypassed", sw.x + sw.w / 2, sw.y + sw.h / 2 + 4.5 * s, 12.5 * s, true);
+    if (visible(cr, sw)) {
+        const bool on = m->values[PORT_ENABLED] >= 0.5f;
+        color(cr, on ? ACCENT : PANEL);
+        rounded(cr, sw.x, sw.y, sw.w, sw.h, sw.h / 2);
+        cairo_fill(cr);
+        color(cr, on ? BACKGROUND : TEXT);
+        text_at(cr, on ? "On" : "Bypassed", sw.x + sw.w / 2, sw.y + sw.h / 2 + 4.5 * s, 12.5 * s,
+                true);
+    }
 
     for (int g = GROUP_LEVELS; g < GROUP_COUNT; ++g) {
         const UiRect& r = m->group[g];
+        if (!visible(cr, UiRect{r.x, r.y, r.w, 16 * static_cast<float>(s)})) continue;
         color(cr, MUTED);
         cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
         cairo_set_font_size(cr, 11.5 * s);
@@ -264,5 +280,6 @@ void ui_draw(cairo_t* cr, const UiModel* m, const char* title)
         cairo_show_text(cr, GROUP_LABELS[g]);
     }
     for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p)
-        if (p != PORT_MODE_SEL && !PORT_TABLE[p].toggled) draw_control(cr, m, static_cast<PortIndex>(p));
+        if (p != PORT_MODE_SEL && !PORT_TABLE[p].toggled && visible(cr, m->control[p]))
+            draw_control(cr, m, static_cast<PortIndex>(p));
 }
