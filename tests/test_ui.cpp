@@ -10,6 +10,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "plugin/plugin_uri.h"
@@ -158,6 +159,32 @@ TEST_F(PluginWindow, PartialRepaintsMatchAFullOne)
     XClearArea(host.display, host.child, 0, 0, 0, 0, True);  // an expose: everything anew
     host.pump();
     EXPECT_EQ(host.pixels(0, 0, host.width, host.height), partial);
+}
+
+// A host that enlarges the window gets the content scaled up with its
+// aspect kept and centred; it still answers where it is drawn.
+TEST_F(PluginWindow, FollowsTheHostsSizeKeepingItsAspect)
+{
+    const int w = static_cast<int>(layout.width) * 3 / 2, h = static_cast<int>(layout.height) * 6 / 5;
+    XResizeWindow(host.display, host.parent, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    XResizeWindow(host.display, host.child, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    host.pump();
+    const double factor = std::min(w / layout.width, h / layout.height);
+    UiModel big;
+    ui_model_init(&big, factor, nullptr, nullptr);
+    ui_model_relayout(&big, factor, std::floor((static_cast<float>(w) - big.width) / 2),
+                      std::floor((static_cast<float>(h) - big.height) / 2));
+    for (int mode : {3, 1}) {
+        const UiRect& b = big.mode_button[mode];
+        click(b.x + b.w / 2, b.y + b.h / 2);
+        EXPECT_EQ(host.writes.back().first, static_cast<uint32_t>(PORT_MODE_SEL));
+        EXPECT_EQ(host.writes.back().second, static_cast<float>(mode));
+    }
+    // The content fills the height; the sides beyond it are background.
+    EXPECT_GT(big.width, layout.width);
+    const std::vector<uint32_t> left_edge = host.pixels(0, h / 2, 2, 1);
+    ASSERT_EQ(left_edge.size(), 2u);
+    EXPECT_EQ(left_edge[0], left_edge[1]);
 }
 
 TEST_F(PluginWindow, HostValuesAreDrawnClamped)

@@ -45,6 +45,8 @@ struct PluginUi {
     bool dirty_all = true;
     UiRect damage = {0, 0, 0, 0};
     bool closed = false;
+    double base_scale = 1.0;       // the scale the window opened with (its minimum)
+    float base_width = 0, base_height = 0;
     Time last_click = 0;
     int last_click_port = -1;
     const char* title = "Brummkiste Tiefgarten";
@@ -139,6 +141,47 @@ void redraw(PluginUi* ui)
     ui->dirty = ui->dirty_all = false;
 }
 
+// The pixels the window shows: a cairo image of the window's size, seen by
+// X as an XImage. Needs a 24-bit true-colour screen, the usual one;
+// elsewhere the window stays blank.
+void make_image(PluginUi* ui, int width, int height)
+{
+    if (ui->image) {
+        ui->image->data = nullptr;  // the pixels belong to the cairo surface
+        XDestroyImage(ui->image);
+        ui->image = nullptr;
+    }
+    if (ui->surface) cairo_surface_destroy(ui->surface);
+    ui->surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    const int screen = DefaultScreen(ui->display);
+    Visual* visual = DefaultVisual(ui->display, screen);
+    if (DefaultDepth(ui->display, screen) >= 24 && visual->c_class == TrueColor &&
+        cairo_surface_status(ui->surface) == CAIRO_STATUS_SUCCESS) {
+        ui->image = XCreateImage(ui->display, visual, 24, ZPixmap, 0,
+                                 reinterpret_cast<char*>(cairo_image_surface_get_data(ui->surface)),
+                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 32,
+                                 cairo_image_surface_get_stride(ui->surface));
+    }
+}
+
+// The host gave the window another size: the content grows with it, keeping
+// its aspect (never below the size it opened with), centred.
+void follow_size(PluginUi* ui, int width, int height)
+{
+    if (width <= 0 || height <= 0) return;
+    if (ui->image && width == ui->image->width && height == ui->image->height) return;
+    double factor = std::min(width / ui->base_width, height / ui->base_height);
+    if (factor < 1.0) factor = 1.0;
+    const double scale = ui->base_scale * factor;
+    const float content_w = static_cast<float>(ui->base_width * factor);
+    const float content_h = static_cast<float>(ui->base_height * factor);
+    const float dx = std::max(0.0f, (static_cast<float>(width) - content_w) / 2);
+    const float dy = std::max(0.0f, (static_cast<float>(height) - content_h) / 2);
+    ui_model_relayout(&ui->model, scale, std::floor(dx), std::floor(dy));
+    make_image(ui, width, height);
+    damage_all(ui);
+}
+
 UiKey key_of(KeySym sym, bool* known)
 {
     *known = true;
@@ -161,6 +204,7 @@ void handle_event(PluginUi* ui, XEvent* e)
     case Expose:
         if (e->xexpose.count == 0) damage_all(ui);
         break;
+    case ConfigureNotify: follow_size(ui, e->xconfigure.width, e->xconfigure.height); break;
     case ButtonPress: {
         const bool fine = e->xbutton.state & ShiftMask;
         const float x = static_cast<float>(e->xbutton.x), y = static_cast<float>(e->xbutton.y);
@@ -235,25 +279,23 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* plugin_uri, const 
     XSelectInput(ui->display, ui->window,
                  ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                      KeyPressMask | StructureNotifyMask);
+    // The size it opens with is its smallest; a host that enlarges it gets
+    // the content scaled up (aspect kept) and centred.
     XSizeHints hints = {};
-    hints.flags = PMinSize | PMaxSize;
-    hints.min_width = hints.max_width = static_cast<int>(width);
-    hints.min_height = hints.max_height = static_cast<int>(height);
+    hints.flags = PMinSize | PAspect;
+    hints.min_width = static_cast<int>(width);
+    hints.min_height = static_cast<int>(height);
+    hints.min_aspect.x = hints.max_aspect.x = static_cast<int>(width);
+    hints.min_aspect.y = hints.max_aspect.y = static_cast<int>(height);
     XSetWMNormalHints(ui->display, ui->window, &hints);
     XMapRaised(ui->display, ui->window);
+    ui->base_scale = ui->model.scale;
+    ui->base_width = ui->model.width;
+    ui->base_height = ui->model.height;
     // Drawn into memory and put into the window: no drawing state of cairo
-    // is tied to the X connection. Needs a 24-bit true-colour screen, the
-    // usual one; elsewhere the window stays blank.
+    // is tied to the X connection.
     ui->gc = XCreateGC(ui->display, ui->window, 0, nullptr);
-    ui->surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width),
-                                             static_cast<int>(height));
-    Visual* visual = DefaultVisual(ui->display, screen);
-    if (DefaultDepth(ui->display, screen) >= 24 && visual->c_class == TrueColor &&
-        cairo_surface_status(ui->surface) == CAIRO_STATUS_SUCCESS) {
-        ui->image = XCreateImage(ui->display, visual, 24, ZPixmap, 0,
-                                 reinterpret_cast<char*>(cairo_image_surface_get_data(ui->surface)),
-                                 width, height, 32, cairo_image_surface_get_stride(ui->surface));
-    }
+    make_image(ui, static_cast<int>(width), static_cast<int>(height));
     XFlush(ui->display);
     if (resize) resize->ui_resize(resize->handle, static_cast<int>(width), static_cast<int>(height));
     *widget = reinterpret_cast<LV2UI_Widget>(ui->window);

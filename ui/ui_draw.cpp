@@ -227,7 +227,7 @@ void ui_draw(cairo_t* cr, const UiModel* m, const char* title)
         color(cr, TEXT);
         cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
         cairo_set_font_size(cr, 17 * s);
-        cairo_move_to(cr, m->mode_button[0].x, 12 * s + 22 * s);
+        cairo_move_to(cr, m->mode_button[0].x, m->mode_button[0].y - 14 * s);
         cairo_show_text(cr, title);
     }
 

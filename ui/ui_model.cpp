@@ -132,6 +132,25 @@ void ui_model_init(UiModel* m, double scale, UiWrite write, void* context)
     m->height = (y - GROUP_GAP + MARGIN) * s;
 }
 
+void ui_model_relayout(UiModel* m, double scale, float dx, float dy)
+{
+    UiModel kept = *m;
+    ui_model_init(m, scale, kept.write, kept.context);
+    for (int p = 0; p < PORT_COUNT; ++p) m->values[p] = kept.values[p];
+    m->focus = kept.focus;
+    m->dragging = kept.dragging;
+    m->drag_y = kept.drag_y;
+    auto shift = [dx, dy](UiRect* r) {
+        r->x += dx;
+        r->y += dy;
+    };
+    for (UiRect& r : m->control) shift(&r);
+    for (UiRect& r : m->mode_button) shift(&r);
+    for (UiRect& r : m->group) shift(&r);
+    shift(&m->diagram);
+    shift(&m->enable_switch);
+}
+
 static bool inside(const UiRect& r, float x, float y)
 {
     return x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h;

@@ -38,6 +38,10 @@ typedef struct {
 
 void ui_model_init(UiModel* m, double scale, UiWrite write, void* context);
 
+// The same window at another scale, its content moved by (dx, dy) pixels (to
+// centre it in a larger window); values, focus and drag are kept.
+void ui_model_relayout(UiModel* m, double scale, float dx, float dy);
+
 // Position 0 ... 1 of a value along its control's travel (logarithmic where
 // the control is), and back.
 float ui_position(const PortInfo& info, float value);
