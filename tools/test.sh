@@ -34,6 +34,9 @@ tools/test-arm64.sh
 # The bundle built as a subproject of another CMake tree.
 tools/test-subproject.sh
 
+# The host's bypass in Ardour 7 (headless): the dry signal on both sides.
+tools/test-ardour.sh "$build/lv2"
+
 # The Debian packages (amd64, arm64) and release archives: built, checked by
 # lintian, installed into a fresh Debian 12 root, the arm64 library's hashes
 # under qemu.
