@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/lanes/cpu.h"
 #include "dsp/lengths.h"
 
 void diffuser_setup(AllpassDiffuser* d, float time_ms)
@@ -91,7 +92,8 @@ void diffusion_stage_process_reference(DiffusionStage* stage, const float* in, f
 // The same, sample by sample through all four: each diffuser still takes its
 // samples in order, but the four damping recurrences now run side by side
 // instead of one after the other.
-void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work, uint32_t n)
+FMA_CLONES void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work,
+                                        uint32_t n)
 {
     if (stage->diffusion == 0.0f) {
         std::memcpy(work, in, n * sizeof(float));

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/lanes/cpu.h"
 #include "engine/modes.h"
 
 // Exponent bits all set: an infinity or a NaN. Integer tests, so that the
@@ -61,6 +62,18 @@ static void bypass_fade(DspState* dsp, const float* dry_l, const float* dry_r, f
     dsp->enable_gain = g;
 }
 
+// Output mix: dry_gain * input + wet_gain_a * wet_gain_b * wet, in place.
+FMA_CLONES static void output_mix(const DspState* dsp, const float* dry_l, const float* dry_r,
+                                  float* wet_l, float* wet_r, uint32_t m)
+{
+    const float g = dsp->wet_gain_b * dsp->wet_gain_a;
+    const float dry_gain = dsp->dry_gain;
+    for (uint32_t i = 0; i < m; ++i) {
+        wet_l[i] = std::fma(g, wet_l[i], dry_gain * dry_l[i]);
+        wet_r[i] = std::fma(g, wet_r[i], dry_gain * dry_r[i]);
+    }
+}
+
 static void read_input(const float* in, uint32_t start, float* dry, uint32_t m)
 {
     if (in)
@@ -101,13 +114,7 @@ void engine_process_block(DspState* dsp, const AudioBuffers* io, uint32_t start,
         engine_clear_history(dsp);
     }
 
-    // Output mix: dry_gain * input + wet_gain_a * wet_gain_b * wet.
-    const float g = dsp->wet_gain_b * dsp->wet_gain_a;
-    const float dry_gain = dsp->dry_gain;
-    for (uint32_t i = 0; i < m; ++i) {
-        wet_l[i] = std::fma(g, wet_l[i], dry_gain * dry_l[i]);
-        wet_r[i] = std::fma(g, wet_r[i], dry_gain * dry_r[i]);
-    }
+    output_mix(dsp, dry_l, dry_r, wet_l, wet_r, m);
     if (dsp->enable_gain != 1.0f || dsp->enable_target != 1.0f)
         bypass_fade(dsp, dry_l, dry_r, wet_l, wet_r, m);
     if (io->out_l) std::memcpy(io->out_l + start, wet_l, m * sizeof(float));

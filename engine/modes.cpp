@@ -1,5 +1,7 @@
 #include "engine/modes.h"
 
+#include "dsp/lanes/cpu.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -21,6 +23,17 @@ static const Stages LANES = {diffusion_stage_process,   tank_replace_lanes,
 static const Stages REFERENCE = {diffusion_stage_process_reference, tank_replace_reference,
                                  tank_add_reference,                tank_stereo_reference,
                                  delay_stage_process_reference,     delay_chains_process_reference};
+
+// Width in mode 1: each side takes c of the other.
+FMA_CLONES static void cross_mix(float c, float* wet_l, float* wet_r, uint32_t n)
+{
+    for (uint32_t j = 0; j < n; ++j) {
+        const float l = wet_l[j];
+        const float r = wet_r[j];
+        wet_l[j] = std::fma(c, r, l);
+        wet_r[j] = std::fma(c, l, r);
+    }
+}
 
 // One mode's stages in order, as its wiring lists them.
 static void run_wiring(const Stages* st, const ModeWiring* wiring, DspState* dsp, const float* in,
@@ -46,16 +59,7 @@ static void run_wiring(const Stages* st, const ModeWiring* wiring, DspState* dsp
             for (uint32_t j = 0; j < n; ++j) to[j] = from[j] * s.gain;
             break;
         case STAGE_COPY: std::memcpy(to, from, n * sizeof(float)); break;
-        case STAGE_CROSS_MIX: {
-            const float c = dsp->cross_mix;
-            for (uint32_t j = 0; j < n; ++j) {
-                const float l = wet_l[j];
-                const float r = wet_r[j];
-                wet_l[j] = std::fma(c, r, l);
-                wet_r[j] = std::fma(c, l, r);
-            }
-            break;
-        }
+        case STAGE_CROSS_MIX: cross_mix(dsp->cross_mix, wet_l, wet_r, n); break;
         }
     }
 }

@@ -6,3 +6,14 @@
 #pragma once
 
 bool lanes_supported();
+
+// A scalar loop whose fused multiply-adds are hot (the diffusers, the output
+// mix) is built twice on x86-64: for the baseline, where std::fma is the C
+// library's correctly rounded function, and for CPUs with FMA, where it is
+// one instruction; the loader picks the version once. The same bits either
+// way, only the speed differs.
+#if defined(__x86_64__) && defined(BRUMMKISTE_X86_LANES) && !defined(__FMA__)
+#define FMA_CLONES __attribute__((target_clones("fma", "default")))
+#else
+#define FMA_CLONES
+#endif
