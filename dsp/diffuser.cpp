@@ -92,13 +92,11 @@ void diffusion_stage_process_reference(DiffusionStage* stage, const float* in, f
 // The same, sample by sample through all four: each diffuser still takes its
 // samples in order, but the four damping recurrences now run side by side
 // instead of one after the other.
-FMA_CLONES void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work,
-                                        uint32_t n)
+// (Static: a function built in two versions is called from this file
+// only, which every compiler's version dispatch handles.)
+FMA_CLONES static void diffusers_in_series(DiffusionStage* stage, const float* in, float* work,
+                                           uint32_t n)
 {
-    if (stage->diffusion == 0.0f) {
-        std::memcpy(work, in, n * sizeof(float));
-        return;
-    }
     AllpassDiffuser* d = stage->diffusers;
     float g[DIFFUSER_COUNT], damping[DIFFUSER_COUNT], state[DIFFUSER_COUNT];
     uint64_t index[DIFFUSER_COUNT], length[DIFFUSER_COUNT];
@@ -122,4 +120,13 @@ FMA_CLONES void diffusion_stage_process(DiffusionStage* stage, const float* in, 
         d[k].damping_state = state[k];
         d[k].index = index[k];
     }
+}
+
+void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work, uint32_t n)
+{
+    if (stage->diffusion == 0.0f) {
+        std::memcpy(work, in, n * sizeof(float));
+        return;
+    }
+    diffusers_in_series(stage, in, work, n);
 }
