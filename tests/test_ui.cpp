@@ -69,7 +69,7 @@ struct PluginWindow : ::testing::Test {
     }
     std::vector<uint32_t> drawn(PortIndex port)
     {
-        const UiRect& r = layout.control[port];
+        const UiRect& r = port == PORT_ENABLED ? layout.enable_switch : layout.control[port];
         return host.pixels(static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.w),
                            static_cast<int>(r.h));
     }
@@ -205,6 +205,15 @@ TEST_F(PluginWindow, HostValuesAreDrawnClamped)
     host.port_event(PORT_LP_LOW, NAN);
     host.port_event(PORT_COUNT + 5, 1.0f);  // no such port
     host.pump();
+
+    // The switch follows the host's bypass.
+    const std::vector<uint32_t> switch_on = drawn(PORT_ENABLED);
+    host.port_event(PORT_ENABLED, 0.0f);
+    host.pump();
+    EXPECT_NE(drawn(PORT_ENABLED), switch_on);
+    host.port_event(PORT_ENABLED, 1.0f);
+    host.pump();
+    EXPECT_EQ(drawn(PORT_ENABLED), switch_on);
 
     // The mode drawing follows the mode.
     const UiRect& d = layout.diagram;
