@@ -72,11 +72,14 @@ static void lanes_load(const FdnTank* tank, TankLanes* v)
 
 // Back into the tank record: outputs, filter states and the last mix, as
 // tank_step leaves them.
-static void lanes_store(const TankLanes* v, FdnTank* tank)
+// The mix is left out (with_mix false) where a tank_step follows at once:
+// it computes the mix anew before anything reads it.
+static void lanes_store(const TankLanes* v, FdnTank* tank, bool with_mix)
 {
     v8_store(tank->line_out, v->line_out);
     v8_store_pairs(&tank->highpass[0].coefficient, v->hp_coefficient, v->hp_state);
     v8_store_pairs(&tank->lowpass[0].coefficient, v->lp_coefficient, v->lp_state);
+    if (!with_mix) return;
     // The mix of the last sample, from the outputs before it.
     float previous[TANK_LINES];
     v8_store(previous, v->before_last);
@@ -297,7 +300,7 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
             owed = true;
             i += SPAN;
         } else {
-            if (in_lanes) lanes_store(&v, tank);
+            if (in_lanes) lanes_store(&v, tank, false);
             in_lanes = false;
             if (owed) form_sample(FORM, tank, a + i - 1, b ? b + i - 1 : nullptr);
             owed = false;
@@ -308,7 +311,7 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
             i += 1;
         }
     }
-    if (in_lanes) lanes_store(&v, tank);
+    if (in_lanes) lanes_store(&v, tank, true);
     if (owed) form_sample(FORM, tank, a + n - 1, b ? b + n - 1 : nullptr);
 }
 
