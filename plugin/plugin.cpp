@@ -3,8 +3,7 @@
 #include <lv2/core/lv2.h>
 
 #include "plugin/debug_log.h"
-#include "plugin/fp_guard.h"
-#include "plugin/instance.h"
+#include "control/instance.h"
 #include "plugin/plugin_uri.h"
 
 // Host's non-realtime thread.
@@ -52,13 +51,7 @@ static void activate(LV2_Handle handle)
 // Audio thread.
 static void run(LV2_Handle handle, uint32_t sample_count)
 {
-    PluginInstance* self = static_cast<PluginInstance*>(handle);
-    FpGuard guard;
-    fp_guard_enter(&guard);
-    const AudioBuffers io = {self->ports[PORT_IN], self->in_r, self->ports[PORT_OUT_L],
-                             self->ports[PORT_OUT_R], self->stereo};
-    run_period(&self->controls, self->dsp, self->ports, &io, sample_count);
-    fp_guard_leave(&guard);
+    instance_run(static_cast<PluginInstance*>(handle), sample_count);
 }
 
 // Host's non-realtime thread: nothing to do; the state stays as it is.

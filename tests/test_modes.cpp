@@ -6,7 +6,7 @@
 
 #include "engine/mode_wiring.h"
 #include "harness.h"
-#include "plugin/fp_guard.h"
+#include "control/fp_guard.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "harness.h"
 #include "plugin/debug_log.h"
-#include "plugin/fp_guard.h"
+#include "control/fp_guard.h"
 #include "plugin/plugin_uri.h"
 
 TEST(Descriptor, MonoAtZeroStereoAtOne)

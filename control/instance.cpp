@@ -1,8 +1,10 @@
-#include "plugin/instance.h"
+#include "control/instance.h"
 
 #include <cfloat>
 #include <cstdlib>
 #include <new>
+
+#include "control/fp_guard.h"
 
 PluginInstance* instance_create(double sample_rate, bool stereo)
 {
@@ -34,4 +36,14 @@ void instance_destroy(PluginInstance* self)
     if (!self) return;
     std::free(self->dsp);
     delete self;
+}
+
+void instance_run(PluginInstance* self, uint32_t n)
+{
+    FpGuard guard;
+    fp_guard_enter(&guard);
+    const AudioBuffers io = {self->ports[PORT_IN], self->in_r, self->ports[PORT_OUT_L],
+                             self->ports[PORT_OUT_R], self->stereo};
+    run_period(&self->controls, self->dsp, self->ports, &io, n);
+    fp_guard_leave(&guard);
 }

@@ -1,4 +1,5 @@
-// The per-instance record the host holds as its handle.
+// One plugin instance as every plugin format's shell holds it: the engine,
+// the control state and the host's buffers.
 #pragma once
 
 #include "control/scan.h"
@@ -18,3 +19,8 @@ PluginInstance* instance_create(double sample_rate, bool stereo);
 // Everything but the port connections back to the state right after creation.
 void instance_reset(PluginInstance* self);
 void instance_destroy(PluginInstance* self);
+
+// Audio thread: one host period of n samples from the connected buffers,
+// under the audio floating-point mode (flush-to-zero), which is restored
+// before returning.
+void instance_run(PluginInstance* self, uint32_t n);
