@@ -1,0 +1,43 @@
+// What the plugin framework needs to know of the VST3 and CLAP plugins at
+// compile time. Each variant (mono input, stereo input) is built from the
+// same sources into a library of its own; BRUMMKISTE_STEREO_INPUT chooses.
+#pragma once
+
+#define DISTRHO_PLUGIN_BRAND "Brummkiste"
+#ifdef BRUMMKISTE_STEREO_INPUT
+#define DISTRHO_PLUGIN_NAME "Brummkiste Tiefgarten Stereo"
+#define DISTRHO_PLUGIN_URI "http://brummkiste.audio/plugins/brummkiste-tiefgarten-stereo"
+#define DISTRHO_PLUGIN_CLAP_ID "audio.brummkiste.tiefgarten-stereo"
+#define DISTRHO_PLUGIN_NUM_INPUTS 2
+#define DISTRHO_PLUGIN_CLAP_FEATURES "audio-effect", "reverb", "stereo"
+#else
+#define DISTRHO_PLUGIN_NAME "Brummkiste Tiefgarten"
+#define DISTRHO_PLUGIN_URI "http://brummkiste.audio/plugins/brummkiste-tiefgarten"
+#define DISTRHO_PLUGIN_CLAP_ID "audio.brummkiste.tiefgarten"
+#define DISTRHO_PLUGIN_NUM_INPUTS 1
+#define DISTRHO_PLUGIN_CLAP_FEATURES "audio-effect", "reverb", "mono"
+#endif
+#define DISTRHO_PLUGIN_NUM_OUTPUTS 2
+#define DISTRHO_PLUGIN_VST3_CATEGORIES "Fx|Reverb|Stereo"
+
+#define DISTRHO_PLUGIN_IS_RT_SAFE 1
+#define DISTRHO_PLUGIN_IS_SYNTH 0
+#define DISTRHO_PLUGIN_WANT_PROGRAMS 1
+// No state keys: the parameters are the whole state. The flag gives CLAP
+// its state extension, through which hosts save the parameters.
+#define DISTRHO_PLUGIN_WANT_STATE 1
+#define DISTRHO_PLUGIN_WANT_FULL_STATE 0
+#define DISTRHO_PLUGIN_WANT_LATENCY 0
+#define DISTRHO_PLUGIN_WANT_MIDI_INPUT 0
+#define DISTRHO_PLUGIN_WANT_MIDI_OUTPUT 0
+#define DISTRHO_PLUGIN_WANT_TIMEPOS 0
+// One VST3 component for processor and controller: parameter ids stay the
+// control indices (a separate controller would shift them), so saved
+// automation reloads.
+#define DISTRHO_PLUGIN_WANT_DIRECT_ACCESS 1
+
+// The window: our own X11 window inside the host's parent window.
+#define DISTRHO_PLUGIN_HAS_UI 1
+#define DISTRHO_PLUGIN_HAS_EXTERNAL_UI 1
+#define DISTRHO_PLUGIN_HAS_EMBED_UI 1
+#define DISTRHO_UI_USER_RESIZABLE 0
