@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian packages (amd64 natively, arm64 as a cross build) and the
 # release archives for x86-64 and aarch64 into dist/. The archives hold the
-# packages' own (stripped) bundles, the licence and a short install text.
+# packages' own (stripped) plugins in a folder per format (lv2/, vst3/,
+# clap/), the licence and a short install text.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -9,7 +10,7 @@ version=$(sed -n 's/^project(brummkiste_tiefgarten VERSION \([0-9.]*\).*/\1/p' C
 [ -n "$version" ] || { echo "no version in CMakeLists.txt" >&2; exit 1; }
 
 tools/install-deps.sh dpkg-dev debhelper fakeroot lintian file cmake pkg-config python3 lv2-dev \
-  libcairo2-dev libx11-dev crossbuild-essential-arm64
+  libcairo2-dev libx11-dev dpf-source crossbuild-essential-arm64
 # The arm64 build dependencies come from Debian's arm64 packages (multiarch).
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
@@ -43,9 +44,13 @@ for pair in amd64:x86_64 arm64:aarch64; do
   name="brummkiste-tiefgarten-$version-linux-${pair##*:}"
   root="$stage/$name"
   unpacked="$stage/unpacked-$arch"
-  dpkg-deb -x "dist/brummkiste-tiefgarten-lv2_${version}_$arch.deb" "$unpacked"
-  mkdir -p "$root"
-  cp -r "$unpacked/usr/lib/lv2/brummkiste-tiefgarten.lv2" "$root/"
+  for format in lv2 vst3 clap; do
+    dpkg-deb -x "dist/brummkiste-tiefgarten-${format}_${version}_$arch.deb" "$unpacked"
+  done
+  mkdir -p "$root/lv2" "$root/vst3" "$root/clap"
+  cp -r "$unpacked/usr/lib/lv2/brummkiste-tiefgarten.lv2" "$root/lv2/"
+  cp -r "$unpacked"/usr/lib/vst3/*.vst3 "$root/vst3/"
+  cp "$unpacked"/usr/lib/clap/*.clap "$root/clap/"
   cp LICENSE "$root/"
   sed "s/@VERSION@/$version/; s/@ARCH@/${pair##*:}/" docs/INSTALL-archive.txt >"$root/INSTALL.txt"
   tar -C "$stage" --owner=0 --group=0 -czf "dist/$name.tar.gz" "$name"

@@ -5,13 +5,20 @@
 # bypassed, both sides must carry the dry signal at the same level (a plugin
 # without a designated enable port gets the input on the left only).
 #
-# usage: test-ardour.sh LV2_DIR
+# Then the VST3 plugin against the LV2 plugin in one session
+# (tests/ardour/formats.lua): the same settings, the same noise, the VST3's
+# polarity inverted: the master must be exact zeros while the LV2 alone plays.
+# KEEP_WORK=1 keeps the session and exports.
+#
+# usage: test-ardour.sh LV2_DIR [VST3_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 lv2_dir=$(cd "${1:-build/lv2}" && pwd)
+vst3_dir=${2:-}
 tools/install-deps.sh ardour sox libsox-fmt-base
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+[ -z "${KEEP_WORK:-}" ] || echo "work: $work"
+trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
 # A private home whose configuration shows Ardour's dummy backend.
 mkdir -p "$work/home/.config/ardour7"
 cat >"$work/home/.config/ardour7/config" <<'XML'
@@ -40,3 +47,50 @@ echo "Ardour, bypassed: left $left dBFS, right $right dBFS RMS"
 echo "Ardour, playing:  left $(level "$work/out/active.wav" 1) dBFS, right $(level "$work/out/active.wav" 2) dBFS RMS"
 awk -v l="$left" -v r="$right" 'BEGIN { d = l - r; if (d < 0) d = -d; exit !(l > -40 && d < 0.5) }' ||
   { echo "FAIL: Ardour's bypass does not keep the dry signal on both sides" >&2; exit 1; }
+
+[ -n "$vst3_dir" ] || exit 0
+vst3_dir=$(cd "$vst3_dir" && pwd)
+# Ardour's cache of scanned VST3 plugins is keyed on the bundle's absolute
+# path and time: a private copy, scanned a second after it was made.
+mkdir -p "$work/vst3"
+cp -r "$vst3_dir/brummkiste-tiefgarten.vst3" "$work/vst3/"
+sleep 1.1
+HOME="$work/home" LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst3-scanner -q \
+  "$work/vst3/brummkiste-tiefgarten.vst3" >"$work/scan.log" 2>&1 ||
+  { cat "$work/scan.log"; echo "FAIL: Ardour's VST3 scanner rejects the plugin" >&2; exit 1; }
+# Float WAV, no dither: the bits as the master bus sums them.
+mkdir -p "$work/home/.config/ardour7/export"
+cat >"$work/home/.config/ardour7/export/float.preset" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<ExportPreset id="0b3f5a3c-6a1e-4c1b-9a3e-6d2f1c7e8b90" name="Float WAV">
+  <ExportFormat id="20b4ab09-6452-4cb3-bd66-b921cdbd2942"/>
+  <ExportFilename>
+    <Folder relative="1" path="export"/>
+    <Field name="timespan" enabled="1"/>
+  </ExportFilename>
+</ExportPreset>
+XML
+run_formats() {
+  rm -rf "$work/session" "$work/out"
+  mkdir -p "$work/out"
+  HOME="$work/home" SESSION_DIR="$work/session" OUT_DIR="$work/out" \
+    PLUGIN_URI=http://brummkiste.audio/plugins/brummkiste-tiefgarten LV2_PATH="$lv2_dir" \
+    VST3_PATH="$work/vst3" VST3_NAME="Brummkiste Tiefgarten" \
+    EXPORT_PRESET=0b3f5a3c-6a1e-4c1b-9a3e-6d2f1c7e8b90 \
+    PHASE=setup timeout 180 stdbuf -o0 ardour7-lua tests/ardour/formats.lua >"$work/formats.log" 2>&1 || true
+  HOME="$work/home" SESSION_DIR="$work/session" OUT_DIR="$work/out" \
+    PLUGIN_URI=http://brummkiste.audio/plugins/brummkiste-tiefgarten LV2_PATH="$lv2_dir" \
+    VST3_PATH="$work/vst3" VST3_NAME="Brummkiste Tiefgarten" \
+    EXPORT_PRESET=0b3f5a3c-6a1e-4c1b-9a3e-6d2f1c7e8b90 \
+    PHASE=render timeout 180 stdbuf -o0 ardour7-lua tests/ardour/formats.lua >>"$work/formats.log" 2>&1 || true
+  [ -s "$work/out/sum.wav" ] && [ -s "$work/out/lv2.wav" ]
+}
+run_formats || run_formats || run_formats ||
+  { tail -20 "$work/formats.log"; echo "FAIL: Ardour exported nothing with the VST3" >&2; exit 1; }
+peak() { sox "$1" -n stats 2>&1 | awk '/Pk lev dB/{print $4}'; }
+echo "Ardour, VST3 against LV2: LV2 alone $(level "$work/out/lv2.wav" 1) dBFS RMS (left)," \
+  "LV2 plus inverted VST3 peak $(peak "$work/out/sum.wav") dBFS"
+[ "$(peak "$work/out/sum.wav")" = "-inf" ] ||
+  { grep parameter "$work/formats.log"; echo "FAIL: the VST3 plays other bits than the LV2 plugin" >&2; exit 1; }
+awk -v l="$(level "$work/out/lv2.wav" 1)" 'BEGIN { exit !(l > -60) }' ||
+  { echo "FAIL: the plugins are silent in Ardour" >&2; exit 1; }

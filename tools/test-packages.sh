@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Checks what tools/package.sh made (building it when dist/ lacks it):
-# lintian on both packages; the amd64 package installed into a fresh Debian 12
-# root (mmdebstrap, then apt install ./package lilv-utils) where lv2ls lists
-# both plugins and lv2apply renders the same bits as the build tree; removed
-# again, nothing left under /usr/lib/lv2; the arm64 package's contents and its
-# library's stored output hashes under qemu-aarch64; both archives' contents.
+# lintian on the six packages (LV2, VST3, CLAP; amd64, arm64); the amd64 LV2
+# package installed into a fresh Debian 12 root (mmdebstrap, then apt install
+# ./package lilv-utils) where lv2ls lists both plugins and lv2apply renders
+# the same bits as the build tree; the VST3 and CLAP packages installed there
+# with every library their plugins need; removed again, nothing left; the
+# arm64 packages' contents and the LV2 library's stored output hashes under
+# qemu-aarch64; both archives' contents.
 #
 # usage: test-packages.sh BUILD_DIR ARM64_BUILD_DIR
 set -euo pipefail
@@ -18,12 +20,18 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 tools/install-deps.sh lintian mmdebstrap lilv-utils sox libsox-fmt-base qemu-user file
 amd64=dist/brummkiste-tiefgarten-lv2_${version}_amd64.deb
 arm64=dist/brummkiste-tiefgarten-lv2_${version}_arm64.deb
-[ -f "$amd64" ] && [ -f "$arm64" ] || tools/package.sh >/dev/null
+debs=()
+for format in lv2 vst3 clap; do
+  for arch in amd64 arm64; do debs+=("dist/brummkiste-tiefgarten-${format}_${version}_$arch.deb"); done
+done
+all_built=true
+for d in "${debs[@]}"; do [ -f "$d" ] || all_built=false; done
+$all_built || tools/package.sh >/dev/null
 
 # lintian: no error, no warning (overrides, if any, live in debian/).
-lintian --fail-on error,warning "$amd64" "$arm64" 2>&1 | grep -v "running with root privileges" || true
-lintian --fail-on error,warning "$amd64" "$arm64" >/dev/null 2>&1 || fail "lintian"
-echo "lintian: clean"
+lintian --fail-on error,warning "${debs[@]}" 2>&1 | grep -v "running with root privileges" || true
+lintian --fail-on error,warning "${debs[@]}" >/dev/null 2>&1 || fail "lintian"
+echo "lintian: clean (${#debs[@]} packages)"
 
 work=$(mktemp -d)
 root="$work/root"
@@ -63,9 +71,26 @@ sox -V1 "$root/tmp/packaged.wav" -t f32 "$work/packaged.f32"
 sox -V1 "$work/built.wav" -t f32 "$work/built.f32"
 cmp "$work/packaged.f32" "$work/built.f32" || fail "the installed package renders other bits than the build tree"
 echo "fresh root: lv2apply renders the build tree's bits"
-in_root apt-get remove -y -qq brummkiste-tiefgarten-lv2 >/dev/null 2>&1 || fail "apt remove in the fresh root"
-[ ! -e "$root/usr/lib/lv2/brummkiste-tiefgarten.lv2" ] || fail "files left under /usr/lib/lv2 after removal"
-echo "fresh root: removed, nothing left under /usr/lib/lv2"
+# The VST3 and CLAP packages: their plugins where hosts look, every library
+# they need pulled in by the package's dependencies.
+cp "dist/brummkiste-tiefgarten-vst3_${version}_amd64.deb" "dist/brummkiste-tiefgarten-clap_${version}_amd64.deb" \
+  "$root/tmp/"
+in_root apt-get install -y -qq "/tmp/brummkiste-tiefgarten-vst3_${version}_amd64.deb" \
+  "/tmp/brummkiste-tiefgarten-clap_${version}_amd64.deb" >/dev/null 2>&1 ||
+  fail "apt install of the VST3 and CLAP packages in the fresh root"
+for lib in /usr/lib/vst3/brummkiste-tiefgarten.vst3/Contents/x86_64-linux/brummkiste-tiefgarten.so \
+  /usr/lib/vst3/brummkiste-tiefgarten-stereo.vst3/Contents/x86_64-linux/brummkiste-tiefgarten-stereo.so \
+  /usr/lib/clap/brummkiste-tiefgarten.clap /usr/lib/clap/brummkiste-tiefgarten-stereo.clap; do
+  [ -f "$root$lib" ] || fail "the fresh root lacks $lib"
+  ! in_root ldd "$lib" | grep -q "not found" || fail "$lib needs a library its package does not pull in"
+done
+echo "fresh root: VST3 bundles and CLAP files installed, every library found"
+in_root apt-get remove -y -qq brummkiste-tiefgarten-lv2 brummkiste-tiefgarten-vst3 brummkiste-tiefgarten-clap \
+  >/dev/null 2>&1 || fail "apt remove in the fresh root"
+for dir in lv2/brummkiste-tiefgarten.lv2 vst3/brummkiste-tiefgarten.vst3 clap/brummkiste-tiefgarten.clap; do
+  [ ! -e "$root/usr/lib/$dir" ] || fail "/usr/lib/$dir left after removal"
+done
+echo "fresh root: removed, nothing left"
 
 # arm64: contents, and the packaged library's hashes under qemu.
 dpkg-deb -x "$arm64" "$work/arm64"
@@ -77,13 +102,24 @@ done
 file "$bundle/libbrummkiste-tiefgarten.so" | grep -q "ARM aarch64" || fail "arm64 library is not aarch64"
 qemu-aarch64 -L /usr/aarch64-linux-gnu -E LD_LIBRARY_PATH=/usr/aarch64-linux-gnu/lib \
   "$build_arm64/tests/hash_check" "$bundle/libbrummkiste-tiefgarten.so"
+for format in vst3 clap; do
+  dpkg-deb -x "dist/brummkiste-tiefgarten-${format}_${version}_arm64.deb" "$work/arm64"
+done
+for lib in vst3/brummkiste-tiefgarten.vst3/Contents/aarch64-linux/brummkiste-tiefgarten.so \
+  vst3/brummkiste-tiefgarten-stereo.vst3/Contents/aarch64-linux/brummkiste-tiefgarten-stereo.so \
+  clap/brummkiste-tiefgarten.clap clap/brummkiste-tiefgarten-stereo.clap; do
+  file "$work/arm64/usr/lib/$lib" | grep -q "ARM aarch64" || fail "arm64 package: $lib is not aarch64"
+done
+echo "arm64: VST3 bundles and CLAP files are aarch64"
 
-# The archives: the bundle, the licence and the install text.
+# The archives: the plugins in every format, the licence and the install text.
 for name in x86_64 aarch64; do
   archive="dist/brummkiste-tiefgarten-$version-linux-$name.tar.gz"
   listing=$(tar -tzf "$archive")
-  for f in brummkiste-tiefgarten.lv2/libbrummkiste-tiefgarten.so brummkiste-tiefgarten.lv2/manifest.ttl \
-    LICENSE INSTALL.txt; do
+  for f in lv2/brummkiste-tiefgarten.lv2/libbrummkiste-tiefgarten.so lv2/brummkiste-tiefgarten.lv2/manifest.ttl \
+    "vst3/brummkiste-tiefgarten.vst3/Contents/$name-linux/brummkiste-tiefgarten.so" \
+    "vst3/brummkiste-tiefgarten-stereo.vst3/Contents/$name-linux/brummkiste-tiefgarten-stereo.so" \
+    clap/brummkiste-tiefgarten.clap clap/brummkiste-tiefgarten-stereo.clap LICENSE INSTALL.txt; do
     grep -qx "brummkiste-tiefgarten-$version-linux-$name/$f" <<<"$listing" || fail "$archive lacks $f"
   done
 done

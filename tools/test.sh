@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 tools/install-deps.sh cmake g++ make pkg-config python3 binutils lv2-dev liblilv-dev lilv-utils sordi lv2file sox \
   libx11-dev libcairo2-dev libxtst-dev xvfb xauth \
-  libsox-fmt-base libgtest-dev libbenchmark-dev valgrind qemu-user
+  libsox-fmt-base libgtest-dev libbenchmark-dev valgrind qemu-user dpf-source
 
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=ON -DBRUMMKISTE_BENCH=ON \
@@ -34,11 +34,12 @@ tools/test-arm64.sh
 # The bundle built as a subproject of another CMake tree.
 tools/test-subproject.sh
 
-# The host's bypass in Ardour 7 (headless): the dry signal on both sides.
-tools/test-ardour.sh "$build/lv2"
+# The host's bypass in Ardour 7 (headless): the dry signal on both sides;
+# the VST3 plugin plays the LV2 plugin's bits there.
+tools/test-ardour.sh "$build/lv2" "$build/vst3"
 
-# The Debian packages (amd64, arm64) and release archives: built, checked by
-# lintian, installed into a fresh Debian 12 root, the arm64 library's hashes
-# under qemu.
+# The Debian packages (LV2, VST3, CLAP; amd64, arm64) and release archives:
+# built, checked by lintian, installed into a fresh Debian 12 root, the arm64
+# library's hashes under qemu.
 tools/package.sh >/dev/null
 tools/test-packages.sh "$build" build-arm64
