@@ -22,7 +22,10 @@
 
 #define DISTRHO_PLUGIN_IS_RT_SAFE 1
 #define DISTRHO_PLUGIN_IS_SYNTH 0
-#define DISTRHO_PLUGIN_WANT_PROGRAMS 1
+// The presets ship as VST3 preset files (tools/make-vst3-presets.py), not
+// as programs: a program change makes the framework call back into the host
+// from within the host's own call, where Ardour 7 waits on itself for good.
+#define DISTRHO_PLUGIN_WANT_PROGRAMS 0
 // No state keys: the parameters are the whole state. The flag gives CLAP
 // its state extension, through which hosts save the parameters.
 #define DISTRHO_PLUGIN_WANT_STATE 1

@@ -5,8 +5,9 @@
 // sizes give the LV2 plugin's output bit for bit.
 #include "DistrhoPlugin.hpp"
 
+#include <cstring>
+
 #include "control/instance.h"
-#include "factory_presets.h"
 #include "parameters.h"
 
 START_NAMESPACE_DISTRHO
@@ -24,7 +25,7 @@ constexpr bool STEREO_INPUT = false;
 class TiefgartenPlugin : public Plugin {
 public:
     // Host's non-realtime thread.
-    TiefgartenPlugin() : Plugin(PARAMETER_COUNT, FACTORY_PRESET_COUNT, 0)
+    TiefgartenPlugin() : Plugin(PARAMETER_COUNT, 0, 0)
     {
         // Hosts do not send the defaults: the controls start at them, as an
         // LV2 host's ports do.
@@ -48,10 +49,13 @@ protected:
     {
         return d_version(BRUMMKISTE_VERSION_MAJOR, BRUMMKISTE_VERSION_MINOR, BRUMMKISTE_VERSION_PATCH);
     }
-    // Also the VST3 class id: each variant has its own.
+    // Also the VST3 class id, which the VST3 preset files name: each
+    // variant has its own (BRUMMKISTE_UNIQUE_ID, four characters).
     int64_t getUniqueId() const override
     {
-        return STEREO_INPUT ? d_cconst('B', 'k', 'T', 's') : d_cconst('B', 'k', 'T', 'g');
+        static constexpr char code[] = BRUMMKISTE_UNIQUE_ID;
+        static_assert(sizeof code == 5, "a unique id has four characters");
+        return d_cconst(code[0], code[1], code[2], code[3]);
     }
 
     void initAudioPort(bool input, uint32_t index, AudioPort& port) override
@@ -111,11 +115,6 @@ protected:
         group.symbol = GROUP_SYMBOLS[group_index];
     }
 
-    void initProgramName(uint32_t index, String& name) override
-    {
-        if (index < static_cast<uint32_t>(FACTORY_PRESET_COUNT)) name = FACTORY_PRESETS[index].label;
-    }
-
     float getParameterValue(uint32_t index) const override
     {
         const PortIndex port = port_of_parameter(index);
@@ -128,17 +127,6 @@ protected:
     {
         const PortIndex port = port_of_parameter(index);
         if (port != PORT_COUNT) values[port] = control_value(port, value);
-    }
-
-    // A factory preset sets every control it names; the rest keep their values.
-    void loadProgram(uint32_t index) override
-    {
-        if (index >= static_cast<uint32_t>(FACTORY_PRESET_COUNT)) return;
-        const FactoryPreset& preset = FACTORY_PRESETS[index];
-        for (int i = 0; i < preset.count; ++i)
-            for (const PortInfo& info : PORT_TABLE)
-                if (info.kind == PORT_KIND_CONTROL_IN && !std::strcmp(info.symbol, preset.values[i].symbol))
-                    values[info.index] = static_cast<float>(preset.values[i].value);
     }
 
     void initState(uint32_t, State&) override {}

@@ -56,7 +56,6 @@ protected:
         if (port != PORT_COUNT) ui_window_set_value(window, port, control_value(port, value));
     }
 
-    void programLoaded(uint32_t) override {}
     void stateChanged(const char*, const char*) override {}
 
     // Host's UI thread, regularly.

@@ -47,9 +47,10 @@ for pair in amd64:x86_64 arm64:aarch64; do
   for format in lv2 vst3 clap; do
     dpkg-deb -x "dist/brummkiste-tiefgarten-${format}_${version}_$arch.deb" "$unpacked"
   done
-  mkdir -p "$root/lv2" "$root/vst3" "$root/clap"
+  mkdir -p "$root/lv2" "$root/vst3/presets" "$root/clap"
   cp -r "$unpacked/usr/lib/lv2/brummkiste-tiefgarten.lv2" "$root/lv2/"
   cp -r "$unpacked"/usr/lib/vst3/*.vst3 "$root/vst3/"
+  cp -r "$unpacked/usr/share/vst3/presets/Brummkiste" "$root/vst3/presets/"
   cp "$unpacked"/usr/lib/clap/*.clap "$root/clap/"
   cp LICENSE "$root/"
   sed "s/@VERSION@/$version/; s/@ARCH@/${pair##*:}/" docs/INSTALL-archive.txt >"$root/INSTALL.txt"

@@ -84,11 +84,16 @@ for lib in /usr/lib/vst3/brummkiste-tiefgarten.vst3/Contents/x86_64-linux/brummk
   [ -f "$root$lib" ] || fail "the fresh root lacks $lib"
   ! in_root ldd "$lib" | grep -q "not found" || fail "$lib needs a library its package does not pull in"
 done
-echo "fresh root: VST3 bundles and CLAP files installed, every library found"
+for variant in "Brummkiste Tiefgarten" "Brummkiste Tiefgarten Stereo"; do
+  n=$(ls "$root/usr/share/vst3/presets/Brummkiste/$variant" | grep -c '\.vstpreset$' || true)
+  [ "$n" -eq 8 ] || fail "the fresh root has $n VST3 presets for $variant, not 8"
+done
+echo "fresh root: VST3 bundles, their presets and CLAP files installed, every library found"
 in_root apt-get remove -y -qq brummkiste-tiefgarten-lv2 brummkiste-tiefgarten-vst3 brummkiste-tiefgarten-clap \
   >/dev/null 2>&1 || fail "apt remove in the fresh root"
-for dir in lv2/brummkiste-tiefgarten.lv2 vst3/brummkiste-tiefgarten.vst3 clap/brummkiste-tiefgarten.clap; do
-  [ ! -e "$root/usr/lib/$dir" ] || fail "/usr/lib/$dir left after removal"
+for path in lib/lv2/brummkiste-tiefgarten.lv2 lib/vst3/brummkiste-tiefgarten.vst3 \
+  lib/clap/brummkiste-tiefgarten.clap share/vst3/presets/Brummkiste; do
+  [ ! -e "$root/usr/$path" ] || fail "/usr/$path left after removal"
 done
 echo "fresh root: removed, nothing left"
 
@@ -119,6 +124,7 @@ for name in x86_64 aarch64; do
   for f in lv2/brummkiste-tiefgarten.lv2/libbrummkiste-tiefgarten.so lv2/brummkiste-tiefgarten.lv2/manifest.ttl \
     "vst3/brummkiste-tiefgarten.vst3/Contents/$name-linux/brummkiste-tiefgarten.so" \
     "vst3/brummkiste-tiefgarten-stereo.vst3/Contents/$name-linux/brummkiste-tiefgarten-stereo.so" \
+    "vst3/presets/Brummkiste/Brummkiste Tiefgarten/Large hall.vstpreset" \
     clap/brummkiste-tiefgarten.clap clap/brummkiste-tiefgarten-stereo.clap LICENSE INSTALL.txt; do
     grep -qx "brummkiste-tiefgarten-$version-linux-$name/$f" <<<"$listing" || fail "$archive lacks $f"
   done
