@@ -70,7 +70,7 @@ private:
     explicit TiefgartenUI(double scale) : UI(model_width(scale), model_height(scale))
     {
         const uintptr_t parent = getNextWindowId();
-        if (parent) window = ui_window_open(parent, scale, TITLE, write_value, this);
+        if (parent) window = ui_window_open(parent, scale, TITLE, write_value, this, getSampleRate());
     }
 
     // A value the musician changed, as a single gesture.

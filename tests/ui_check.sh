@@ -3,4 +3,4 @@
 # would otherwise reset whenever its last client disconnects (between two
 # tests), and a connection made during the reset fails.
 set -euo pipefail
-exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
+exec xvfb-run -a -s "-screen 0 1600x1200x24 -noreset" "$@"

@@ -8,7 +8,9 @@
 #include <X11/Xutil.h>
 #include <cairo/cairo.h>
 #include <dlfcn.h>
+#include <unistd.h>
 #include <lv2/options/options.h>
+#include <lv2/parameters/parameters.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
@@ -31,6 +33,7 @@ struct UiHost {
     int width = 0, height = 0;                       // as asked through ui:resize
     std::map<std::string, LV2_URID> urids;
     float scale = 1.0f;
+    float rate = 48000.0f;
 
     static LV2_URID map(LV2_URID_Map_Handle handle, const char* uri)
     {
@@ -60,9 +63,13 @@ struct UiHost {
     }
 
     // Loads the UI for plugin_uri; false when anything is missing.
-    bool open(const char* library_path, const char* plugin_uri, float scale_factor = 1.0f)
+    // sample_rate: the host's rate among the options (param:sampleRate); 0
+    // leaves it out.
+    bool open(const char* library_path, const char* plugin_uri, float scale_factor = 1.0f,
+              float sample_rate = 48000.0f)
     {
         scale = scale_factor;
+        rate = sample_rate;
         display = XOpenDisplay(nullptr);
         if (!display) return false;
         parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 300, 0, 0, 0);
@@ -78,6 +85,8 @@ struct UiHost {
         const LV2_Options_Option options[] = {
             {LV2_OPTIONS_INSTANCE, 0, map(&urids, LV2_UI__scaleFactor), sizeof(float), float_type,
              &scale},
+            {LV2_OPTIONS_INSTANCE, 0, rate > 0 ? map(&urids, LV2_PARAMETERS__sampleRate) : 0u,
+             sizeof(float), float_type, &rate},
             {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr},
         };
         LV2UI_Resize resize_feature = {this, resize};
@@ -104,6 +113,16 @@ struct UiHost {
             if (idle_iface) idle_iface->idle(ui);
         }
         XSync(display, False);
+    }
+
+    // Pumps for a while: the response view is computed on its own thread.
+    void pump_for(int milliseconds)
+    {
+        for (int t = 0; t < milliseconds; t += 20) {
+            pump(1);
+            usleep(20000);
+        }
+        pump();
     }
 
     void port_event(uint32_t port, float value) { desc->port_event(ui, port, sizeof value, 0, &value); }

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh cmake g++ make pkg-config python3 lv2-dev lilv-utils lv2file sox libsox-fmt-base \
-  gnuplot-nox libx11-dev libcairo2-dev xvfb xauth
+  gnuplot-nox libx11-dev libcairo2-dev libfftw3-dev xvfb xauth
 
 build=${BUILD_DIR:-build-demo}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=OFF -DBRUMMKISTE_BENCH=OFF >/dev/null

@@ -10,7 +10,7 @@ version=$(sed -n 's/^project(brummkiste_tiefgarten VERSION \([0-9.]*\).*/\1/p' C
 [ -n "$version" ] || { echo "no version in CMakeLists.txt" >&2; exit 1; }
 
 tools/install-deps.sh dpkg-dev debhelper fakeroot lintian file cmake pkg-config python3 lv2-dev \
-  libcairo2-dev libx11-dev dpf-source crossbuild-essential-arm64
+  libcairo2-dev libx11-dev libfftw3-dev dpf-source crossbuild-essential-arm64
 # The arm64 build dependencies come from Debian's arm64 packages (multiarch).
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo

@@ -9,7 +9,7 @@ tools/install-deps.sh cmake make python3 file crossbuild-essential-arm64 qemu-us
 
 build=build-arm64
 log=$(mktemp)
-# The window is built when the target's cairo and X11 are installed, and
+# The window is built when the target's cairo, X11 and FFTW are installed, and
 # skipped with a message otherwise (the usual case here).
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
   -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_HOST_TESTS=OFF -DBRUMMKISTE_BENCH=OFF \

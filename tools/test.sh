@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh cmake g++ make pkg-config python3 binutils lv2-dev liblilv-dev lilv-utils sordi lv2file sox \
-  libx11-dev libcairo2-dev libxtst-dev xvfb xauth \
+  libx11-dev libcairo2-dev libfftw3-dev libxtst-dev xvfb xauth \
   libsox-fmt-base libgtest-dev libbenchmark-dev valgrind qemu-user dpf-source
 
 build=${BUILD_DIR:-build}

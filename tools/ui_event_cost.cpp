@@ -1,6 +1,7 @@
 // What the plugin window costs while a host automates one control: the
 // process CPU time per value change (port event, then the host's idle call)
-// with the window open, against the same stream with no window.
+// with the window open; then what it costs at rest (the host's idle calls
+// at 30 per second, nothing changing, the response view's picture done).
 //
 // usage: ui_event_cost UI_LIBRARY [EVENTS]   (run under an X server)
 #include <cstdio>
@@ -39,5 +40,18 @@ int main(int argc, char** argv)
     XSync(host.display, False);
     const double open = (cpu_seconds() - start) / events;
     std::printf("window open: %.1f us of process CPU per automated value\n", open * 1e6);
+
+    host.pump_for(1500);  // the last value's response picture
+    const double rest_start = cpu_seconds();
+    timespec wall0, wall1;
+    clock_gettime(CLOCK_MONOTONIC, &wall0);
+    for (int i = 0; i < 150; ++i) {
+        host.pump(1);
+        usleep(33333);
+    }
+    clock_gettime(CLOCK_MONOTONIC, &wall1);
+    const double wall = static_cast<double>(wall1.tv_sec - wall0.tv_sec) + 1e-9 * static_cast<double>(wall1.tv_nsec - wall0.tv_nsec);
+    std::printf("window at rest: %.3f %% of one core (%.1f ms of process CPU in %.1f s)\n",
+                100.0 * (cpu_seconds() - rest_start) / wall, 1e3 * (cpu_seconds() - rest_start), wall);
     return 0;
 }

@@ -23,7 +23,7 @@ int main(int argc, char** argv)
     }
     for (int mode = 0; mode < 5; ++mode) {
         host.port_event(PORT_MODE_SEL, static_cast<float>(mode));
-        host.pump();
+        host.pump_for(1500);  // the response view
         const std::string path = std::string(argv[2]) + "-mode" + std::to_string(mode) + ".png";
         if (!host.save_png(path.c_str())) return 1;
         std::printf("%s\n", path.c_str());

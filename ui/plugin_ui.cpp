@@ -2,7 +2,9 @@
 // plugin only through the control ports: values go out through
 // write_function and come in through port_event; the host's idle calls drive
 // it.
+#include <lv2/atom/atom.h>
 #include <lv2/options/options.h>
+#include <lv2/parameters/parameters.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
@@ -31,8 +33,8 @@ void write_port(void* context, PortIndex port, float value)
     ui->write(ui->controller, index, sizeof value, 0, &value);
 }
 
-// The host's scale factor, if it offers one; 0 (the screen's) otherwise.
-double host_scale(const LV2_Feature* const* features)
+// A number among the host's options (float, double or int), 0 if absent.
+double host_option(const LV2_Feature* const* features, const char* key_uri)
 {
     const LV2_URID_Map* map = nullptr;
     const LV2_Options_Option* options = nullptr;
@@ -43,14 +45,24 @@ double host_scale(const LV2_Feature* const* features)
             options = static_cast<const LV2_Options_Option*>(features[i]->data);
     }
     if (!map || !options) return 0.0;
-    const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
-    const LV2_URID float_type = map->map(map->handle, "http://lv2plug.in/ns/ext/atom#Float");
-    for (const LV2_Options_Option* o = options; o->key; ++o)
-        if (o->key == key && o->type == float_type && o->value) {
-            const float f = *static_cast<const float*>(o->value);
-            if (f >= 0.5f && f <= 4.0f) return f;
-        }
+    const LV2_URID key = map->map(map->handle, key_uri);
+    const LV2_URID float_type = map->map(map->handle, LV2_ATOM__Float);
+    const LV2_URID double_type = map->map(map->handle, LV2_ATOM__Double);
+    const LV2_URID int_type = map->map(map->handle, LV2_ATOM__Int);
+    for (const LV2_Options_Option* o = options; o->key; ++o) {
+        if (o->key != key || !o->value) continue;
+        if (o->type == float_type && o->size == sizeof(float)) return *static_cast<const float*>(o->value);
+        if (o->type == double_type && o->size == sizeof(double)) return *static_cast<const double*>(o->value);
+        if (o->type == int_type && o->size == sizeof(int32_t)) return *static_cast<const int32_t*>(o->value);
+    }
     return 0.0;
+}
+
+// The host's scale factor, if it offers one; 0 (the screen's) otherwise.
+double host_scale(const LV2_Feature* const* features)
+{
+    const double f = host_option(features, LV2_UI__scaleFactor);
+    return f >= 0.5 && f <= 4.0 ? f : 0.0;
 }
 
 // Host's UI thread.
@@ -73,7 +85,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* plugin_uri, const 
     ui->controller = controller;
     ui->stereo = plugin_uri && !std::strcmp(plugin_uri, BRUMMKISTE_STEREO_URI);
     const char* title = ui->stereo ? "Brummkiste Tiefgarten Stereo" : "Brummkiste Tiefgarten";
-    ui->window = ui_window_open(parent, host_scale(features), title, write_port, ui);
+    ui->window = ui_window_open(parent, host_scale(features), title, write_port, ui,
+                                host_option(features, LV2_PARAMETERS__sampleRate));
     if (!ui->window) {
         delete ui;
         return nullptr;

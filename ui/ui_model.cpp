@@ -7,6 +7,8 @@
 static const float WIDTH = 880.0f, MARGIN = 12.0f, TITLE = 36.0f, BUTTON_H = 38.0f;
 static const float DIAGRAM_H = 170.0f, BOX_W = 88.0f, BOX_H = 58.0f, GAP = 6.0f;
 static const float GROUP_LABEL = 20.0f, GROUP_GAP = 14.0f;
+// The response view's column, right of the controls.
+static const float RESPONSE_W = 420.0f;
 
 // Travel of one drag pixel, wheel step and arrow key, as a share of a
 // control's range; shift divides it by ten.
@@ -101,7 +103,8 @@ void ui_model_init(UiModel* m, double scale, UiWrite write, void* context)
 
     const float s = static_cast<float>(m->scale);
     const float inner = WIDTH - 2 * MARGIN;
-    m->enable_switch = UiRect{(WIDTH - MARGIN - SWITCH_W) * s, (MARGIN + (TITLE - 6.0f - SWITCH_H) / 2) * s,
+    const float total = WIDTH + RESPONSE_W;
+    m->enable_switch = UiRect{(total - MARGIN - SWITCH_W) * s, (MARGIN + (TITLE - 6.0f - SWITCH_H) / 2) * s,
                               SWITCH_W * s, SWITCH_H * s};
     float y = MARGIN + TITLE;
     const float button_w = (inner - (MODE_COUNT - 1) * GAP) / MODE_COUNT;
@@ -128,8 +131,11 @@ void ui_model_init(UiModel* m, double scale, UiWrite write, void* context)
         }
         y += GROUP_LABEL + BOX_H + GROUP_GAP;
     }
-    m->width = WIDTH * s;
+    m->width = total * s;
     m->height = (y - GROUP_GAP + MARGIN) * s;
+    const float top = MARGIN + TITLE;
+    m->response = UiRect{(WIDTH - MARGIN + GROUP_GAP) * s, top * s,
+                         (RESPONSE_W - GROUP_GAP) * s, m->height - (top + MARGIN) * s};
 }
 
 void ui_model_relayout(UiModel* m, double scale, float dx, float dy)
@@ -148,6 +154,7 @@ void ui_model_relayout(UiModel* m, double scale, float dx, float dy)
     for (UiRect& r : m->mode_button) shift(&r);
     for (UiRect& r : m->group) shift(&r);
     shift(&m->diagram);
+    shift(&m->response);
     shift(&m->enable_switch);
 }
 

@@ -28,6 +28,7 @@ typedef struct {
     UiRect mode_button[MODE_COUNT];
     UiRect enable_switch;          // the bypass: on, or bypassed
     UiRect diagram;
+    UiRect response;               // the response view, right of everything else
     UiRect group[GROUP_COUNT];
     int focus;                     // port with the keyboard focus, -1 none
     int dragging;                  // port being dragged, -1 none

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "ui/response_draw.h"
 #include "ui/ui_draw.h"
 
 struct UiWindow {
@@ -36,6 +37,13 @@ struct UiWindow {
     Time last_click = 0;
     int last_click_port = -1;
     const char* title = "";
+    // The response view: its worker, the newest result and its picture.
+    ResponseWorker* worker = nullptr;
+    ResponseResult* result = nullptr;
+    cairo_surface_t* picture = nullptr;
+    double rate = RESPONSE_DEFAULT_RATE;
+    bool rate_from_host = false;
+    bool shown_busy = false;  // what the view last drew
 };
 
 namespace {
@@ -48,6 +56,8 @@ void damage_all(UiWindow* ui)
     ui->dirty = ui->dirty_all = true;
 }
 
+void damage_rect(UiWindow* ui, const UiRect& r);
+
 // The region a value of `port` is drawn in: its box, the bypass switch, or
 // for the mode everything (the buttons, the routing, the dimmed controls).
 void damage_port(UiWindow* ui, PortIndex port)
@@ -56,7 +66,11 @@ void damage_port(UiWindow* ui, PortIndex port)
         damage_all(ui);
         return;
     }
-    const UiRect r = port == PORT_ENABLED ? ui->model.enable_switch : ui->model.control[port];
+    damage_rect(ui, port == PORT_ENABLED ? ui->model.enable_switch : ui->model.control[port]);
+}
+
+void damage_rect(UiWindow* ui, const UiRect& r)
+{
     if (!ui->dirty) {
         ui->damage = r;
     } else if (!ui->dirty_all) {
@@ -68,10 +82,23 @@ void damage_port(UiWindow* ui, PortIndex port)
     ui->dirty = true;
 }
 
+// The settings on screen, to the response view's worker (the bypass does
+// not change the response).
+void request_response(UiWindow* ui, PortIndex port)
+{
+    if (port == PORT_ENABLED) return;
+    ResponseSettings settings;
+    for (int p = 0; p < PORT_COUNT; ++p) settings.values[p] = ui->model.values[p];
+    settings.values[PORT_ENABLED] = 1.0f;
+    settings.rate = ui->rate;
+    response_worker_request(ui->worker, &settings);
+}
+
 void write_port(void* context, PortIndex port, float value)
 {
     UiWindow* ui = static_cast<UiWindow*>(context);
     damage_port(ui, port);
+    request_response(ui, port);
     if (ui->write) ui->write(ui->context, port, value);
 }
 
@@ -91,6 +118,8 @@ void redraw(UiWindow* ui)
         cairo_rectangle(cr, x, y, w, h);
         cairo_clip(cr);
         ui_draw(cr, &ui->model, ui->title);
+        const ResponseView view = {ui->result, ui->picture, ui->shown_busy, ui->rate_from_host};
+        response_draw(cr, &ui->model, &view);
         cairo_destroy(cr);
         cairo_surface_flush(ui->surface);
         XPutImage(ui->display, ui->window, ui->gc, ui->image, x, y, x, y, static_cast<unsigned>(w),
@@ -203,6 +232,23 @@ void handle_event(UiWindow* ui, XEvent* e)
     }
 }
 
+// A finished response replaces the shown one; the view also repaints when
+// the work starts or ends (its "updating" note).
+void take_response(UiWindow* ui)
+{
+    ResponseResult* r = response_worker_take(ui->worker);
+    const bool busy = response_worker_busy(ui->worker);
+    if (!r && busy == ui->shown_busy) return;
+    if (r) {
+        delete ui->result;
+        ui->result = r;
+        if (ui->picture) cairo_surface_destroy(ui->picture);
+        ui->picture = response_picture(r);
+    }
+    ui->shown_busy = busy;
+    damage_rect(ui, ui->model.response);
+}
+
 }  // namespace
 
 double ui_window_screen_scale(void)
@@ -221,7 +267,7 @@ double ui_window_screen_scale(void)
 }
 
 UiWindow* ui_window_open(uintptr_t parent, double scale, const char* title, UiWrite write,
-                         void* context)
+                         void* context, double sample_rate)
 {
     if (!parent) return nullptr;
     if (!(scale >= 0.5 && scale <= 4.0)) scale = ui_window_screen_scale();
@@ -235,7 +281,11 @@ UiWindow* ui_window_open(uintptr_t parent, double scale, const char* title, UiWr
     ui->write = write;
     ui->context = context;
     ui->title = title;
+    ui->rate_from_host = sample_rate >= 1.0 && sample_rate <= 1e6;
+    if (ui->rate_from_host) ui->rate = sample_rate;
     ui_model_init(&ui->model, scale, write_port, ui);
+    ui->worker = response_worker_start();
+    request_response(ui, PORT_DRY_DB);
 
     const int screen = DefaultScreen(ui->display);
     const unsigned width = static_cast<unsigned>(ui->model.width);
@@ -269,6 +319,9 @@ void ui_window_close(UiWindow* ui)
 {
     if (!ui) return;
     ui->closed = true;
+    response_worker_stop(ui->worker);  // stops the work in hand, joins
+    delete ui->result;
+    if (ui->picture) cairo_surface_destroy(ui->picture);
     if (ui->image) {
         ui->image->data = nullptr;  // the pixels belong to the cairo surface
         XDestroyImage(ui->image);
@@ -298,8 +351,10 @@ int ui_window_height(const UiWindow* ui)
 void ui_window_set_value(UiWindow* ui, PortIndex port, float value)
 {
     if (!ui || ui->closed || port < PORT_DRY_DB || port >= PORT_COUNT) return;
+    const float before = ui->model.values[port];
     ui_set_value(&ui->model, port, value);
     damage_port(ui, port);
+    if (ui->model.values[port] != before) request_response(ui, port);
 }
 
 void ui_window_idle(UiWindow* ui)
@@ -310,5 +365,11 @@ void ui_window_idle(UiWindow* ui)
         XNextEvent(ui->display, &e);
         if (e.xany.window == ui->window) handle_event(ui, &e);
     }
+    take_response(ui);
     if (ui->dirty) redraw(ui);
+}
+
+bool ui_window_response_current(UiWindow* ui)
+{
+    return ui && ui->result && !response_worker_busy(ui->worker);
 }

@@ -19,8 +19,10 @@ double ui_window_screen_scale(void);
 // Opens the window inside `parent` (an X11 Window id) at `scale` (0: the
 // screen's, as above). Null when the X server cannot be reached or memory is
 // short. `write` is called for every value the musician changes.
+// `sample_rate` is the host's (the response view renders at it); 0 when the
+// host names none (the view then assumes 48 kHz and says so).
 UiWindow* ui_window_open(uintptr_t parent, double scale, const char* title, UiWrite write,
-                         void* context);
+                         void* context, double sample_rate);
 void ui_window_close(UiWindow* w);
 
 // The X11 Window id, and the size the window opened with (its smallest).
@@ -32,5 +34,9 @@ int ui_window_height(const UiWindow* w);
 // out-of-range values are shown clamped.
 void ui_window_set_value(UiWindow* w, PortIndex port, float value);
 
-// The window's pending events, then a redraw if anything changed.
+// The window's pending events, a finished response picture, then a redraw
+// if anything changed.
 void ui_window_idle(UiWindow* w);
+
+// Whether the response view shows the settings on screen (nothing pending).
+bool ui_window_response_current(UiWindow* w);
