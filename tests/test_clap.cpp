@@ -61,6 +61,15 @@ std::vector<float> test_input(size_t n, uint32_t seed)
     return x;
 }
 
+// Both outputs as long as all the blocks, silent.
+void silence(Render* out, const std::vector<uint32_t>& blocks)
+{
+    size_t total = 0;
+    for (uint32_t n : blocks) total += n;
+    out->l.assign(total, 0.0f);
+    out->r.assign(total, 0.0f);
+}
+
 Render render_lv2(const Variant& v, double rate, const std::vector<uint32_t>& blocks,
                   const Changes& changes, const std::vector<float>& in_l,
                   const std::vector<float>& in_r)
@@ -79,10 +88,7 @@ Render render_lv2(const Variant& v, double rate, const std::vector<uint32_t>& bl
                            &controls[info.index]);
     }
     d->activate(h);
-    size_t total = 0;
-    for (uint32_t n : blocks) total += n;
-    out.l.assign(total, 0.0f);
-    out.r.assign(total, 0.0f);
+    silence(&out, blocks);
     size_t at = 0;
     for (size_t b = 0; b < blocks.size(); ++b) {
         auto it = changes.find(static_cast<int>(b));
@@ -116,10 +122,7 @@ Render render_clap(const Variant& v, double rate, const std::vector<uint32_t>& b
     Library library(v.clap_path);
     Instance inst(library, v.stereo ? 2 : 1);
     if (!inst.plugin || !inst.start(rate, 4096)) return out;
-    size_t total = 0;
-    for (uint32_t n : blocks) total += n;
-    out.l.assign(total, 0.0f);
-    out.r.assign(total, 0.0f);
+    silence(&out, blocks);
     size_t at = 0;
     for (size_t b = 0; b < blocks.size(); ++b) {
         ParamEvents events;
