@@ -10,6 +10,7 @@
 
 #include "../tests/ui_host.h"
 #include "control/control_table.h"
+#include "ui/ui_model.h"
 #include "plugin/plugin_uri.h"
 
 static double cpu_seconds()
@@ -42,6 +43,45 @@ int main(int argc, char** argv)
     std::printf("window open: %.1f us of process CPU per automated value\n", open * 1e6);
 
     host.pump_for(1500);  // the last value's response picture
+
+    // How soon a change shows in the response view: the decay moved to
+    // 2.5 s, pumped every 5 ms (faster than hosts call) until the view's
+    // pixels change.
+    UiModel layout;
+    ui_model_init(&layout, 1.0, nullptr, nullptr);
+    const UiRect& v = layout.response;
+    auto view = [&] {
+        return host.pixels(static_cast<int>(v.x), static_cast<int>(v.y), static_cast<int>(v.w),
+                           static_cast<int>(v.h));
+    };
+    for (int round = 0; round < 5; ++round) {
+        host.port_event(PORT_DECAY_MS, round % 2 ? 2500.0f : 2400.0f);
+        host.pump_for(1000);
+        const std::vector<uint32_t> before = view();
+        timespec t0, t1;
+        clock_gettime(CLOCK_MONOTONIC, &t0);
+        host.port_event(PORT_DECAY_MS, round % 2 ? 2400.0f : 2500.0f);
+        // The view changes twice: the "updating" note, then the picture;
+        // the last change within a second is the picture.
+        std::vector<uint32_t> shown = before;
+        double last_change = 0.0;
+        for (;;) {
+            host.pump(1);
+            usleep(5000);
+            clock_gettime(CLOCK_MONOTONIC, &t1);
+            const double ms = 1e3 * static_cast<double>(t1.tv_sec - t0.tv_sec) +
+                              1e-6 * static_cast<double>(t1.tv_nsec - t0.tv_nsec);
+            std::vector<uint32_t> now = view();
+            if (now != shown) {
+                shown = now;
+                last_change = ms;
+            }
+            if (ms > 1000.0) break;
+        }
+        std::printf("response view: new picture %.0f ms after the change\n", last_change);
+    }
+    host.pump_for(1000);
+
     const double rest_start = cpu_seconds();
     timespec wall0, wall1;
     clock_gettime(CLOCK_MONOTONIC, &wall0);
