@@ -10,7 +10,7 @@ build=${BUILD_DIR:-build}
   { echo "build the plugin and its window first (tools/test.sh or cmake)" >&2; exit 1; }
 mkdir -p out
 export LV2_PATH="$PWD/$build/lv2:/usr/lib/lv2"
-xvfb-run -a -s "-screen 0 1280x1000x24" bash -c '
+xvfb-run -a -s "-screen 0 1600x1000x24" bash -c '
   jackd -d dummy -r 48000 -p 256 >/dev/null 2>&1 & jack=$!
   sleep 2
   jalv.gtk3 http://brummkiste.audio/plugins/brummkiste-tiefgarten >/dev/null 2>&1 & jalv=$!
