@@ -68,6 +68,21 @@ struct ParamEvents {
         e.value = value;
         events.push_back(e);
     }
+    // A gesture (begin or end) on a parameter, or a modulation amount: events
+    // hosts send that the plugin does not use. Stored in the same array: the
+    // gesture's fields are the value event's first ones.
+    void gesture(clap_id id, bool begin)
+    {
+        set(id, 0.0);
+        events.back().header.size = sizeof(clap_event_param_gesture_t);
+        events.back().header.type = begin ? CLAP_EVENT_PARAM_GESTURE_BEGIN : CLAP_EVENT_PARAM_GESTURE_END;
+    }
+    void modulation(clap_id id, double amount)
+    {
+        set(id, amount);
+        events.back().header.type = CLAP_EVENT_PARAM_MOD;
+    }
+
     static uint32_t size(const clap_input_events_t* list)
     {
         return static_cast<uint32_t>(static_cast<const ParamEvents*>(list->ctx)->events.size());

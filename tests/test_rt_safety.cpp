@@ -141,6 +141,36 @@ FILE* fdopen(int fd, const char* mode)
     static auto fn = real<FILE* (*)(int, const char*)>("fdopen");
     return fn(fd, mode);
 }
+// Buffered output too: the C library writes through its own internal call,
+// which the write above never sees.
+int vfprintf(FILE* f, const char* format, va_list args)
+{
+    check("vfprintf");
+    static auto fn = real<int (*)(FILE*, const char*, va_list)>("vfprintf");
+    return fn(f, format, args);
+}
+int fprintf(FILE* f, const char* format, ...)
+{
+    check("fprintf");
+    static auto fn = real<int (*)(FILE*, const char*, va_list)>("vfprintf");
+    va_list args;
+    va_start(args, format);
+    const int n = fn(f, format, args);
+    va_end(args);
+    return n;
+}
+int fputs(const char* text, FILE* f)
+{
+    check("fputs");
+    static auto fn = real<int (*)(const char*, FILE*)>("fputs");
+    return fn(text, f);
+}
+size_t fwrite(const void* data, size_t size, size_t count, FILE* f)
+{
+    check("fwrite");
+    static auto fn = real<size_t (*)(const void*, size_t, size_t, FILE*)>("fwrite");
+    return fn(data, size, count, f);
+}
 ssize_t write(int fd, const void* buf, size_t n)
 {
     check("write");
@@ -260,7 +290,8 @@ TEST(RtSafety, RunNeverAllocatesLocksOrTouchesFiles)
 
 #ifdef CLAP_PLUGIN
 // The same through the CLAP entry: process, with parameter events in every
-// block, allocates nothing, locks nothing and touches no file.
+// block (and the gesture and modulation events hosts send around them),
+// allocates nothing, locks nothing and touches no file.
 TEST(RtSafety, ClapProcessNeverAllocatesLocksOrTouchesFiles)
 {
     clap_test::Library library(CLAP_PLUGIN);
@@ -278,10 +309,14 @@ TEST(RtSafety, ClapProcessNeverAllocatesLocksOrTouchesFiles)
         blocks.back().set(PORT_MODE_SEL - PORT_DRY_DB, mode);
         for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p) {
             if (p == PORT_MODE_SEL) continue;
+            const clap_id id = static_cast<clap_id>(p - PORT_DRY_DB);
             blocks.emplace_back();
-            blocks.back().set(static_cast<clap_id>(p - PORT_DRY_DB), control_value(p, 1));
+            blocks.back().gesture(id, true);
+            blocks.back().set(id, control_value(p, 1));
+            blocks.back().modulation(id, 0.5);
             blocks.emplace_back();
-            blocks.back().set(static_cast<clap_id>(p - PORT_DRY_DB), control_value(p, 0));
+            blocks.back().set(id, control_value(p, 0));
+            blocks.back().gesture(id, false);
         }
     }
     for (clap_test::ParamEvents& e : blocks) e.list.ctx = &e;  // moved while growing
