@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 #include "ui/response_draw.h"
 #include "ui/ui_draw.h"
@@ -240,6 +241,10 @@ void take_response(UiWindow* ui)
     const bool busy = response_worker_busy(ui->worker);
     if (!r && busy == ui->shown_busy) return;
     if (r) {
+        // The view draws from the analysis; the samples (up to 30 s of two
+        // channels) need not stay.
+        std::vector<float>().swap(r->left);
+        std::vector<float>().swap(r->right);
         delete ui->result;
         ui->result = r;
         if (ui->picture) cairo_surface_destroy(ui->picture);
