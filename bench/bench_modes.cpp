@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "bench_state.h"
+#include "control/fp_guard.h"
 
 static void BM_Mode(benchmark::State& state)
 {
@@ -34,6 +35,38 @@ static void BM_Mode(benchmark::State& state)
 BENCHMARK(BM_Mode)
     ->ArgNames({"mode", "period", "filters", "moving"})
     ->ArgsProduct({{0, 1, 2, 3, 4}, {16, 64, 256, 1024}, {1, 0}, {0, 1}});
+
+// An instance whose tail has died away: half a second of noise, then
+// silence until the output has been exactly zero for a second (with
+// flush-to-zero, as the plugin runs), then silent periods of 256 samples.
+// Beside BM_Mode's figures this is what a silent track's instance costs.
+static void BM_ModeIdle(benchmark::State& state)
+{
+    const uint32_t period = 256;
+    BenchEngine e(period);
+    e.values[PORT_MODE_SEL] = static_cast<float>(state.range(0));
+    FpGuard guard;
+    fp_guard_enter(&guard);
+    for (int i = 0; i < 24000 / static_cast<int>(period); ++i) e.run(period);
+    std::fill(e.in.begin(), e.in.end(), 0.0f);
+    uint32_t silent = 0, elapsed = 0;
+    while (silent < 48000 && elapsed < 48000u * 300u) {
+        e.run(period);
+        elapsed += period;
+        bool zero = true;
+        for (uint32_t i = 0; i < period; ++i) zero = zero && e.out_l[i] == 0.0f && e.out_r[i] == 0.0f;
+        silent = zero ? silent + period : 0;
+    }
+    for (auto _ : state) {
+        e.run(period);
+        benchmark::DoNotOptimize(e.out_l.data());
+        benchmark::ClobberMemory();
+    }
+    fp_guard_leave(&guard);
+    ns_per_sample(state, period);
+    state.counters["seconds_to_zero"] = static_cast<double>(elapsed - silent) / 48000.0;
+}
+BENCHMARK(BM_ModeIdle)->ArgNames({"mode"})->DenseRange(0, 4);
 
 // The same periods with the plain code: what a CPU without the vector lanes
 // (an x86-64 without AVX and FMA) pays, beside the lanes' figures above.
