@@ -88,8 +88,9 @@ run_formats() {
 peak() { sox "$1" -n stats 2>&1 | awk '/Pk lev dB/{print $4}'; }
 # Exact zeros cannot come about by chance: one run that gives them proves the
 # same bits. A run may fail for Ardour's own reasons (ardour7-lua crashes now
-# and then; it restores the two plugins at moments of its choosing), so up to
-# five runs are made; every failed one is reported.
+# and then; once a run's sum stayed at full level, the LV2 track 3 dB louder
+# than in every other run, cause unknown), so up to five runs are made; every
+# failed one is reported.
 attempt=0
 while :; do
   attempt=$((attempt + 1))
