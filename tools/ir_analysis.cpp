@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "ui/decay_fit.h"
+
 int main(int argc, char** argv)
 {
     if (argc != 4) {
@@ -31,47 +33,21 @@ int main(int argc, char** argv)
     std::fclose(in);
     if (energy.empty()) return 1;
 
-    // Backward integration: the energy still to come after each sample.
-    std::vector<double> edc(energy.size());
-    double sum = 0.0;
-    for (size_t i = energy.size(); i-- > 0;) {
-        sum += energy[i];
-        edc[i] = sum;
-    }
-    const double total = edc[0] > 0.0 ? edc[0] : 1.0;
-    std::vector<double> db(edc.size());
-    for (size_t i = 0; i < edc.size(); ++i) db[i] = 10.0 * std::log10(edc[i] / total + 1e-30);
+    std::vector<float> db(energy.size());
+    decay_curve_db(energy.data(), energy.size(), -120.0, db.data());
 
     FILE* out = std::fopen(argv[3], "w");
     if (!out) return 1;
     const size_t step = static_cast<size_t>(rate / 1000.0);
-    for (size_t i = 0; i < db.size(); i += step ? step : 1)
-        std::fprintf(out, "%.4f %.2f\n", i / rate, db[i] < -120.0 ? -120.0 : db[i]);
+    for (size_t i = 0; i < db.size(); i += step ? step : 1) std::fprintf(out, "%.4f %.2f\n", i / rate, db[i]);
     std::fclose(out);
 
-    // Least-squares line through the -5 ... -35 dB part of the curve.
-    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
-    bool reached = false;
-    for (size_t i = 0; i < db.size(); ++i) {
-        if (db[i] > -5.0) continue;
-        if (db[i] < -35.0) {
-            reached = true;
-            break;
-        }
-        const double t = i / rate;
-        n += 1;
-        sx += t;
-        sy += db[i];
-        sxx += t * t;
-        sxy += t * db[i];
-    }
     // A curve that still falls fast near the end of the file is cut off by the
     // integration, not frozen; one that never gets 35 dB down is frozen.
-    if (!reached || n < 2) {
+    const float rt60 = decay_rt60(db.data(), db.size(), 1.0 / rate, -35.0);
+    if (std::isnan(rt60))
         std::printf("frozen\n");
-        return 0;
-    }
-    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
-    std::printf("%.2f\n", -60.0 / slope);
+    else
+        std::printf("%.2f\n", rt60);
     return 0;
 }

@@ -13,6 +13,7 @@
 
 #include "control/instance.h"
 #include "dsp/tank.h"
+#include "ui/decay_fit.h"
 
 namespace {
 
@@ -87,49 +88,6 @@ double response_band_weight(int band, double hz)
     const double fc = RESPONSE_BAND_HZ[band];
     const double x = std::sqrt(2.0) * (hz / fc - fc / hz);
     return 1.0 / (1.0 + x * x * x * x * x * x);
-}
-
-float response_rt60(const float* edc_db, int count, double step)
-{
-    int first = -1, last = -1;
-    for (int i = 0; i < count; ++i) {
-        if (first < 0 && edc_db[i] <= -5.0f) first = i;
-        if (edc_db[i] <= -25.0f) {
-            last = i;
-            break;
-        }
-    }
-    if (first < 0 || last < 0 || last - first < 2) return NAN;
-    // Least squares over the points first ... last.
-    double st = 0, sy = 0, stt = 0, sty = 0;
-    const int k = last - first + 1;
-    for (int i = first; i <= last; ++i) {
-        const double t = i * step, y = edc_db[i];
-        st += t;
-        sy += y;
-        stt += t * t;
-        sty += t * y;
-    }
-    const double slope = (k * sty - st * sy) / (k * stt - st * st);
-    return slope < 0.0 ? static_cast<float>(-60.0 / slope) : NAN;
-}
-
-// Schroeder's backward integral of per-step energies, in dB against its
-// start; -RESPONSE_RANGE_DB - 20 where nothing is left.
-static void decay_curve(const std::vector<double>& energy, std::vector<float>* out)
-{
-    out->assign(energy.size(), -RESPONSE_RANGE_DB - 20.0f);
-    double sum = 0.0;
-    std::vector<double> tail(energy.size());
-    for (size_t i = energy.size(); i-- > 0;) {
-        sum += energy[i];
-        tail[i] = sum;
-    }
-    if (!(tail.empty() || tail[0] > 0.0)) return;
-    for (size_t i = 0; i < tail.size(); ++i)
-        if (tail[i] > 0.0)
-            (*out)[i] = static_cast<float>(std::max(10.0 * std::log10(tail[i] / tail[0]),
-                                                    -RESPONSE_RANGE_DB - 20.0));
 }
 
 bool response_compute(const ResponseSettings* s, ResponseResult* out, ResponseCancel cancel,
@@ -235,12 +193,19 @@ bool response_compute(const ResponseSettings* s, ResponseResult* out, ResponseCa
         const int column = std::min(out->columns - 1, static_cast<int>(t / column_samples));
         energy[column] += double(out->left[t]) * out->left[t] + double(out->right[t]) * out->right[t];
     }
-    decay_curve(energy, &out->edc_total);
-    for (int b = 0; b < RESPONSE_BANDS; ++b) decay_curve(band_energy[b], &out->edc[b]);
+    // The curves' floor: below what the view draws.
+    const double floor_db = -RESPONSE_RANGE_DB - 20.0;
+    const size_t columns = static_cast<size_t>(out->columns);
+    out->edc_total.resize(columns);
+    decay_curve_db(energy.data(), columns, floor_db, out->edc_total.data());
+    for (int b = 0; b < RESPONSE_BANDS; ++b) {
+        out->edc[b].resize(columns);
+        decay_curve_db(band_energy[b].data(), columns, floor_db, out->edc[b].data());
+    }
     const bool measurable = !out->frozen;
-    out->rt60_total = measurable ? response_rt60(out->edc_total.data(), out->columns, out->column_seconds) : NAN;
+    out->rt60_total = measurable ? response_rt60(out->edc_total.data(), columns, out->column_seconds) : NAN;
     for (int b = 0; b < RESPONSE_BANDS; ++b)
-        out->rt60[b] = measurable ? response_rt60(out->edc[b].data(), out->columns, out->column_seconds) : NAN;
+        out->rt60[b] = measurable ? response_rt60(out->edc[b].data(), columns, out->column_seconds) : NAN;
     return true;
 }
 

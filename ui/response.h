@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "control/control_table.h"
+#include "ui/decay_fit.h"
 
 // Octave bands of the decay curves, by centre frequency.
 enum { RESPONSE_BANDS = 7 };
@@ -75,10 +76,12 @@ bool response_compute(const ResponseSettings* s, ResponseResult* out, ResponseCa
 // fc / sqrt 2 and fc * sqrt 2).
 double response_band_weight(int band, double hz);
 
-// The RT60 of a decay curve sampled every `step` seconds: the least-squares
-// line through its points from the first below -5 dB to the first below
-// -25 dB, extended to -60 dB. NaN if it never reaches -25 dB.
-float response_rt60(const float* edc_db, int count, double step);
+// The RT60 the view prints: from the fall between -5 and -25 dB of a decay
+// curve sampled every `step` seconds (decay_fit.h), NaN if it never gets there.
+inline float response_rt60(const float* edc_db, size_t count, double step)
+{
+    return decay_rt60(edc_db, count, step, -25.0);
+}
 
 typedef struct ResponseWorker ResponseWorker;
 
