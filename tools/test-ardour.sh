@@ -70,19 +70,19 @@ cat >"$work/home/.config/ardour7/export/float.preset" <<'XML'
   </ExportFilename>
 </ExportPreset>
 XML
+# One phase of tests/ardour/formats.lua (setup or render).
+formats_phase() {
+  HOME="$work/home" SESSION_DIR="$work/session" OUT_DIR="$work/out" \
+    PLUGIN_URI=http://brummkiste.audio/plugins/brummkiste-tiefgarten LV2_PATH="$lv2_dir" \
+    VST3_PATH="$work/vst3" VST3_NAME="Brummkiste Tiefgarten" \
+    EXPORT_PRESET=0b3f5a3c-6a1e-4c1b-9a3e-6d2f1c7e8b90 \
+    PHASE=$1 timeout 180 stdbuf -o0 ardour7-lua tests/ardour/formats.lua >>"$work/formats.log" 2>&1 || true
+}
 run_formats() {
-  rm -rf "$work/session" "$work/out"
+  rm -rf "$work/session" "$work/out" "$work/formats.log"
   mkdir -p "$work/out"
-  HOME="$work/home" SESSION_DIR="$work/session" OUT_DIR="$work/out" \
-    PLUGIN_URI=http://brummkiste.audio/plugins/brummkiste-tiefgarten LV2_PATH="$lv2_dir" \
-    VST3_PATH="$work/vst3" VST3_NAME="Brummkiste Tiefgarten" \
-    EXPORT_PRESET=0b3f5a3c-6a1e-4c1b-9a3e-6d2f1c7e8b90 \
-    PHASE=setup timeout 180 stdbuf -o0 ardour7-lua tests/ardour/formats.lua >"$work/formats.log" 2>&1 || true
-  HOME="$work/home" SESSION_DIR="$work/session" OUT_DIR="$work/out" \
-    PLUGIN_URI=http://brummkiste.audio/plugins/brummkiste-tiefgarten LV2_PATH="$lv2_dir" \
-    VST3_PATH="$work/vst3" VST3_NAME="Brummkiste Tiefgarten" \
-    EXPORT_PRESET=0b3f5a3c-6a1e-4c1b-9a3e-6d2f1c7e8b90 \
-    PHASE=render timeout 180 stdbuf -o0 ardour7-lua tests/ardour/formats.lua >>"$work/formats.log" 2>&1 || true
+  formats_phase setup
+  formats_phase render
   [ -s "$work/out/sum.wav" ] && [ -s "$work/out/lv2.wav" ]
 }
 peak() { sox "$1" -n stats 2>&1 | awk '/Pk lev dB/{print $4}'; }
