@@ -22,10 +22,11 @@ if os.getenv("PHASE") == "render" then
   local s = load_session(dir, "formats")
   assert(s, "no session")
   local function route(name) return s:route_by_name(name) end
-  -- The source stays muted while the session comes up (a track's polarity
-  -- may be restored a few cycles after its plugin starts), then plays.
+  -- The source's input stays unconnected while the session comes up (a
+  -- track's polarity, a plugin's values may arrive a few cycles after the
+  -- plugins start), so both plugins hear exact silence until then.
   ARDOUR.LuaAPI.usleep(500000)
-  route("source"):mute_control():set_value(0, PBD.GroupControlDisposition.NoGroup)
+  route("source"):input():audio(0):connect("system:capture_1")
   ARDOUR.LuaAPI.usleep(200000)
   local pa, pb = route("lv2"):nth_plugin(0), route("vst3"):nth_plugin(0)
   for i = 0, 23 do
@@ -60,8 +61,7 @@ assert(s, "no session")
 -- source track reads it and feeds both plugin tracks.
 local src = s:new_audio_track(1, 1, nil, 1, "source", -1, ARDOUR.TrackMode.Normal, true, false):front()
 src:monitoring_control():set_value(ARDOUR.MonitorChoice.MonitorInput, PBD.GroupControlDisposition.NoGroup)
-src:input():disconnect_all(nil)
-src:input():audio(0):connect("system:capture_1")
+src:input():disconnect_all(nil)  -- connected by the render phase
 src:output():disconnect_all(nil)
 
 local function track(name, plugin, kind)
@@ -100,7 +100,6 @@ for i = 0, 23 do
   print("parameter", i, pa:to_insert():plugin(0):parameter_label(i), va, vb)
 end
 b:phase_control():set_phase_invert(0, true)
-src:mute_control():set_value(1, PBD.GroupControlDisposition.NoGroup)
 -- The VST3 reports for saving the values it last applied in processing.
 ARDOUR.LuaAPI.usleep(300000)
 s:save_state("", false, false, false, false, false)
