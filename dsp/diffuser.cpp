@@ -130,3 +130,14 @@ void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work
     }
     diffusers_in_series(stage, in, work, n);
 }
+
+void diffusion_stage_keep_time(DiffusionStage* stage, uint64_t n)
+{
+    if (stage->diffusion == 0.0f || n == 0) return;
+    for (AllpassDiffuser& d : stage->diffusers) {
+        // Positions run 1 ... length after a sample (a position at or past
+        // the end starts again at 0 before the sample).
+        const uint64_t start = d.index >= d.length ? 0 : d.index;
+        d.index = (start + n - 1) % d.length + 1;
+    }
+}

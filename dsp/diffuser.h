@@ -41,6 +41,10 @@ void set_diffusion(DiffusionStage* stage, float percent);
 // n input samples through the four diffusers in series into work, or copied
 // unchanged while the stage is bypassed; in and work may be the same.
 void diffusion_stage_process(DiffusionStage* stage, const float* in, float* work, uint32_t n);
+// n samples of silence through a silent stage (every buffer and damping
+// state at +0): the positions as processing leaves them, nothing else moves.
+void diffusion_stage_keep_time(DiffusionStage* stage, uint64_t n);
+
 // The same one diffuser after the other over the whole block: the reference
 // (tests).
 void diffusion_stage_process_reference(DiffusionStage* stage, const float* in, float* work,

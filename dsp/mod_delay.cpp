@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dsp/convert.h"
+#include "dsp/float_walk.h"
 #include "dsp/mod_delay_steps.h"
 
 void mod_delay_setup(ModDelayLine* line)
@@ -192,5 +193,142 @@ void delay_stage_process_reference(ModDelayLine lines[MOD_DELAY_COUNT], float* w
         const float d2 = mod_delay_tick(&lines[2], x);
         const float d3 = mod_delay_tick(&lines[3], x);
         work[i] = k * ((d0 + d1) + (d2 + d3));
+    }
+}
+
+// ---- Keeping time while the line is silent ----
+//
+// With every sample of the circle and the lowpass history at +0 and a silent
+// input, a tick reads, filters and writes +0: only the modulation phase, the
+// heads, the crossfade and the write position move. Between two events (a
+// head jump, the end of a crossfade) each of them is one float addition
+// repeated, which float_walk takes many samples at a time; the samples around
+// an event go through mod_delay_tick itself.
+
+// The heads and the phase where the walks below apply: inside the circle,
+// finite, moving forward.
+static bool positions_in_range(const ModDelayLine* line)
+{
+    const float fsize = static_cast<float>(line->size);
+    const bool heads = line->read_pos >= 0.0f && line->read_pos < fsize &&
+                       (!line->fading || (line->fade_pos >= 0.0f && line->fade_pos < fsize &&
+                                          line->fade_countdown >= 1));
+    const bool modulation = line->lfo_phase >= 0.0f && line->lfo_phase < 1.0f &&
+                            line->lfo_increment > 0.0f && line->lfo_increment < 0.25f &&
+                            line->lfo_depth >= 0.0f && line->lfo_depth < 1.0e6f;
+    return line->size >= 1 && line->write_pos < line->size && heads && modulation &&
+           line->speed > 0.0f && line->speed <= 64.0f && line->fade_step > 0.0f;
+}
+
+// Samples from now on (at most n) in which no head jump can come due. The
+// distance test of each sample compares the whole-sample distance between the
+// modulated read position and the write head, in the direction they close
+// in, with guard + 1 + offset. That distance is the heads' distance around
+// the circle to within one sample (truncation toward zero of the difference
+// counts one more on the side where a head has wrapped and the other not),
+// and per sample it moves by at most |1 - speed| plus the offset's change plus
+// rounding. A distance well clear of the jump threshold and of 0 (where the
+// heads would meet) stays clear for that many samples.
+static uint64_t span_without_jump(const ModDelayLine* line, uint64_t n)
+{
+    float phase = line->lfo_phase;
+    const float offset = triangle_step(&phase, line->lfo_increment, line->lfo_depth,
+                                       static_cast<double>(line->lfo_depth));
+    const float p = line->read_pos + offset;
+    const int64_t size = static_cast<int64_t>(line->size);
+    const int64_t distance =
+        head_distance(line->speed < 1.0f, p, static_cast<float>(line->write_pos),
+                      static_cast<int64_t>(line->write_pos), size);
+    const double half_depth = 0.5 * static_cast<double>(line->lfo_depth);
+    const double threshold = static_cast<double>(line->guard) + 1.0 + half_depth;
+    // Per sample: the heads' relative speed, the offset's slope, and a
+    // rounding allowance for the read head's advance (positions below 2^15
+    // round to 2^-9 at worst).
+    const double rate = std::fabs(1.0 - static_cast<double>(line->speed)) +
+                        1.01 * static_cast<double>(line->lfo_depth) * line->lfo_increment +
+                        1.0 / 256.0;
+    const double clear_of_jump = static_cast<double>(distance) - threshold - 4.0;
+    const double clear_of_meeting = static_cast<double>(size - distance) - 4.0;
+    const double clear = clear_of_jump < clear_of_meeting ? clear_of_jump : clear_of_meeting;
+    const double span = clear / rate;
+    if (!(span >= 1.0)) return 0;
+    return span < static_cast<double>(n) ? static_cast<uint64_t>(span) : n;
+}
+
+// A head moved on n samples, wrapping as advance_head does.
+static void walk_head(float* position, float speed, float fsize, uint64_t n)
+{
+    while (n > 0) {
+        n -= float_walk_up(position, speed, n, fsize);
+        if (n == 0) break;
+        *position = advance_head(*position, speed, fsize);
+        --n;
+    }
+}
+
+// The crossfade gains moved on n samples, as crossfade_gains_step does (each
+// gain on its own: the other one is a scratch value here).
+static void walk_fade_gains(float* fade_in, float* fade_out, float step, uint64_t n)
+{
+    float scratch = 0.0f;
+    for (uint64_t left = n; left > 0;) {
+        if (*fade_in == 1.0f) break;  // held at 1 from here on
+        left -= float_walk_up(fade_in, step, left, 1.0f);
+        if (left == 0) break;
+        scratch = 1.0f;
+        crossfade_gains_step(fade_in, &scratch, step);
+        --left;
+    }
+    for (uint64_t left = n; left > 0;) {
+        if (*fade_out == 0.0f) break;  // held at 0 from here on
+        left -= float_walk_down(fade_out, step, left);
+        if (left == 0) break;
+        scratch = 0.0f;
+        crossfade_gains_step(&scratch, fade_out, step);
+        --left;
+    }
+}
+
+// n >= 1 samples without a jump: every field as n ticks leave it.
+static void skip_samples(ModDelayLine* line, uint64_t n)
+{
+    const float fsize = static_cast<float>(line->size);
+    const double depth_d = static_cast<double>(line->lfo_depth);
+    // The modulation: n - 1 steps walked, the last one taken by
+    // triangle_step, whose offset the line keeps.
+    for (uint64_t left = n - 1; left > 0;) {
+        left -= float_walk_up(&line->lfo_phase, line->lfo_increment, left, 1.0f);
+        if (left == 0) break;
+        triangle_step(&line->lfo_phase, line->lfo_increment, line->lfo_depth, depth_d);
+        --left;
+    }
+    line->mod_offset = triangle_step(&line->lfo_phase, line->lfo_increment, line->lfo_depth, depth_d);
+    if (line->fading) {
+        walk_fade_gains(&line->fade_in_gain, &line->fade_out_gain, line->fade_step, n);
+        walk_head(&line->fade_pos, line->speed, fsize, n);
+        line->fade_countdown -= n;
+        if (line->fade_countdown == 0) line->fading = false;
+    }
+    walk_head(&line->read_pos, line->speed, fsize, n);
+    line->write_pos = (line->write_pos + n) % line->size;
+}
+
+void mod_delay_keep_time(ModDelayLine* line, uint64_t n)
+{
+    while (n > 0) {
+        uint64_t span = 0;
+        if (positions_in_range(line)) {
+            if (line->fading)
+                span = line->fade_countdown < n ? line->fade_countdown : n;
+            else
+                span = span_without_jump(line, n);
+        }
+        if (span == 0) {
+            mod_delay_tick(line, 0.0f);
+            --n;
+            continue;
+        }
+        skip_samples(line, span);
+        n -= span;
     }
 }

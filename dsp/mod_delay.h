@@ -51,6 +51,11 @@ void mod_delay_clear(ModDelayLine* line);
 // One sample in, one sample out.
 float mod_delay_tick(ModDelayLine* line, float x);
 
+// n samples of a silent line with silent input: every field as n ticks with
+// input 0 leave it. Only valid while the circle (samples 0 ... size - 1) and
+// the lowpass history hold nothing but +0, which the ticks then keep.
+void mod_delay_keep_time(ModDelayLine* line, uint64_t n);
+
 // Setters over all four lines (sample_rate is the host rate).
 void set_delay_time(ModDelayLine lines[MOD_DELAY_COUNT], float ms, float sample_rate);
 void set_crossfade(ModDelayLine lines[MOD_DELAY_COUNT], float ms, float sample_rate);

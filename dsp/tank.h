@@ -93,6 +93,13 @@ void tank_step(FdnTank* tank, float x);
 // Resample a line's content to its next length (called at a wrap).
 void tank_line_change_length(TankLine* line);
 
+// n samples of a silent tank with silent input: write positions and length
+// steps exactly as n tank_step calls leave them. Only valid while every
+// line's circle holds nothing but +0 and the line outputs, mixes and filter
+// states stand where a silent step leaves them (a tank_step then changes
+// nothing else).
+void tank_keep_time(FdnTank* tank, uint64_t n);
+
 // Output forms over n samples: tank_add adds the line sum to out (in may be
 // out), tank_replace writes it, tank_stereo writes the even lines plus
 // cross_mix of the odd ones to left and the other way round to right. These

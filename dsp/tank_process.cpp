@@ -1,9 +1,12 @@
 #include <cmath>
+#include <cstring>
 
 #include "dsp/convert.h"
 #include "dsp/tank.h"
 #include "dsp/tank_steps.h"
 
+
+static void take_next_length(LengthPlan* plan);
 
 void tank_line_change_length(TankLine* line)
 {
@@ -28,11 +31,50 @@ void tank_line_change_length(TankLine* line)
             buffer[j] = std::fma(f, b - a, a);
         }
     }
-    line->plan.length = new_length;
-    if (line->plan.target_length == 0)
-        line->plan.next_length = 0;
+    take_next_length(&line->plan);
+}
+
+// After a wrap: the planned length is in force, and the next step toward the
+// final length (if any) is planned.
+static void take_next_length(LengthPlan* plan)
+{
+    plan->length = plan->next_length;
+    if (plan->target_length == 0)
+        plan->next_length = 0;
     else
-        plan_length_change(&line->plan, line->plan.target_length, TANK_MAX_LENGTH);
+        plan_length_change(plan, plan->target_length, TANK_MAX_LENGTH);
+}
+
+// A silent line's wrap with a length change: resampling a circle of +0 (and
+// the four samples copied behind its end) writes +0 over samples
+// 0 ... max(new length, old length + 4) - 1, so only what lies beyond the
+// old circle can change.
+static void silent_line_change_length(TankLine* line)
+{
+    const uint64_t old_length = line->plan.length;
+    const uint64_t written = line->plan.next_length > old_length + 4 ? line->plan.next_length
+                                                                     : old_length + 4;
+    std::memset(line->buffer + old_length, 0, (written - old_length) * sizeof(float));
+    take_next_length(&line->plan);
+}
+
+void tank_keep_time(FdnTank* tank, uint64_t n)
+{
+    for (TankLine& line : tank->lines) {
+        uint64_t left = n;
+        while (left > 0) {
+            // (A position at or past the end takes one sample, then wraps.)
+            const uint64_t room =
+                line.write_pos < line.plan.length ? line.plan.length - line.write_pos : 1;
+            if (left < room) {
+                line.write_pos += left;
+                break;
+            }
+            left -= room;
+            line.write_pos = 0;
+            if (line.plan.next_length != 0) silent_line_change_length(&line);
+        }
+    }
 }
 
 void tank_step(FdnTank* tank, float x)

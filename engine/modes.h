@@ -16,3 +16,8 @@ void mode_process(DspState* dsp, const float* in, float* wet_l, float* wet_r, ui
 // the reference mode_process must equal bit for bit (tests).
 void mode_process_reference(DspState* dsp, const float* in, float* wet_l, float* wet_r,
                             uint32_t n);
+
+// n samples of silence through the selected mode while everything it runs is
+// silent (engine/idle.h decides when): positions, heads, modulation,
+// crossfades and length steps as mode_process would leave them.
+void mode_keep_time(DspState* dsp, uint64_t n);
