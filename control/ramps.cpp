@@ -24,6 +24,26 @@ bool ramp_advance(GainRamp* ramp)
     return true;
 }
 
+bool ramps_at_rest(const GainRamp ramps[RAMP_COUNT])
+{
+    for (int r = 0; r < RAMP_COUNT; ++r)
+        if (ramps[r].current != ramps[r].target) return false;
+    return true;
+}
+
+void ramps_rest(GainRamp ramps[RAMP_COUNT], uint64_t blocks)
+{
+    // ramp_advance counts 1 ... period and starts again at 0.
+    for (int r = 0; r < RAMP_COUNT; ++r) {
+        GainRamp* ramp = &ramps[r];
+        if (ramp->period == 0 || ramp->counter >= ramp->period) {
+            for (uint64_t b = 0; b < blocks; ++b) ramp_advance(ramp);
+            continue;
+        }
+        ramp->counter = ramp->period == 1 ? 0 : (ramp->counter + blocks) % ramp->period;
+    }
+}
+
 static void apply_ramp(const GainRamp ramps[RAMP_COUNT], RampIndex r, DspState* dsp)
 {
     control_action(ramp_port(r))(dsp, ramps[r].current);

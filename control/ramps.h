@@ -20,6 +20,12 @@ void ramps_setup(GainRamp ramps[RAMP_COUNT]);
 // One block's step of a ramp; true when `current` changed.
 bool ramp_advance(GainRamp* ramp);
 
+// No ramp moves (each stands at its target): blocks only count.
+bool ramps_at_rest(const GainRamp ramps[RAMP_COUNT]);
+// The ramps over `blocks` blocks at rest: what as many advance_ramps calls
+// leave.
+void ramps_rest(GainRamp ramps[RAMP_COUNT], uint64_t blocks);
+
 // Advance the four ramps in order and hand each value that moved to its
 // control's setter.
 void advance_ramps(GainRamp ramps[RAMP_COUNT], DspState* dsp);

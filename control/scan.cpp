@@ -41,10 +41,22 @@ void run_period(ControlState* controls, DspState* dsp, float* const ports[PORT_C
         start_ramps(controls->ramps, dsp);
         controls->started = true;
     }
-    for (uint32_t start = 0; start < n; start += BLOCK_SIZE) {
+    uint32_t start = 0;
+    while (start < n) {
+        // An idle engine with every ramp at rest takes its silent blocks in
+        // one go.
+        if (dsp->watch.idle && ramps_at_rest(controls->ramps)) {
+            const uint32_t taken = engine_idle_span(dsp, io, start, n - start);
+            if (taken > 0) {
+                ramps_rest(controls->ramps, (taken + BLOCK_SIZE - 1) / BLOCK_SIZE);
+                start += taken;
+                continue;
+            }
+        }
         const uint32_t left = n - start;
         const uint32_t m = left < BLOCK_SIZE ? left : uint32_t{BLOCK_SIZE};
         advance_ramps(controls->ramps, dsp);
         engine_process_block(dsp, io, start, m);
+        start += m;
     }
 }

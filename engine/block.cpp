@@ -1,9 +1,11 @@
 #include "engine/block.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 #include "dsp/lanes/cpu.h"
+#include "engine/idle.h"
 #include "engine/modes.h"
 
 // Exponent bits all set: an infinity or a NaN. Integer tests, so that the
@@ -95,23 +97,38 @@ void engine_process_block(DspState* dsp, const AudioBuffers* io, uint32_t start,
     }
     // Non-finite or absurdly large input would poison the tanks for good; it
     // enters the building blocks as silence (the dry path keeps it).
+    uint32_t heard = 0;  // any bit of the cleaned input (-0 counts as heard)
     for (uint32_t i = 0; i < m; ++i) {
         const float x = io->stereo ? 0.5f * (dry_l[i] + dry_r[i]) : dry_l[i];
         clean[i] = std::fabs(x) <= INPUT_LIMIT ? x : 0.0f;
+        uint32_t bits;
+        std::memcpy(&bits, &clean[i], sizeof bits);
+        heard |= bits;
     }
 
     float wet_l[BLOCK_SIZE];
     float wet_r[BLOCK_SIZE];
-    mode_process(dsp, clean, wet_l, wet_r, m);
+    if (dsp->watch.idle && heard == 0) {
+        idle_block(dsp, wet_l, wet_r, m);
+    } else {
+        if (dsp->watch.idle) engine_wake(dsp);
+        mode_process(dsp, clean, wet_l, wet_r, m);
 
-    // Defence in depth: should a feedback path ever turn non-finite, this
-    // block's reverb is silent and the tail starts again from silence rather
-    // than staying NaN until the host re-activates the plugin. No known
-    // setting gets here; the check costs a few dozen bit tests per block.
-    if (!block_is_finite(dsp, wet_l, wet_r, m)) {
-        std::memset(wet_l, 0, m * sizeof(float));
-        std::memset(wet_r, 0, m * sizeof(float));
-        engine_clear_history(dsp);
+        // Defence in depth: should a feedback path ever turn non-finite, this
+        // block's reverb is silent and the tail starts again from silence
+        // rather than staying NaN until the host re-activates the plugin. No
+        // known setting gets here; the check costs a few dozen bit tests per
+        // block.
+        if (!block_is_finite(dsp, wet_l, wet_r, m)) {
+            std::memset(wet_l, 0, m * sizeof(float));
+            std::memset(wet_r, 0, m * sizeof(float));
+            engine_clear_history(dsp);
+        }
+        // (Sound keeps the counts stopped: no call for it.)
+        if (heard == 0)
+            idle_watch_block(dsp, true, wet_l, wet_r, m);
+        else
+            dsp->watch.counting = false;
     }
 
     output_mix(dsp, dry_l, dry_r, wet_l, wet_r, m);
@@ -119,4 +136,65 @@ void engine_process_block(DspState* dsp, const AudioBuffers* io, uint32_t start,
         bypass_fade(dsp, dry_l, dry_r, wet_l, wet_r, m);
     if (io->out_l) std::memcpy(io->out_l + start, wet_l, m * sizeof(float));
     if (io->out_r) std::memcpy(io->out_r + start, wet_r, m * sizeof(float));
+}
+
+// Whether the samples i0 ... i1 - 1 of an input are all +0 (a missing input
+// reads as silence): compared with a block of +0 by the C library's memcmp,
+// which uses the widest vectors the CPU has.
+static bool input_silent(const float* in, uint32_t i0, uint32_t i1)
+{
+    static const float ZEROS[1024] = {};
+    if (!in) return true;
+    for (uint32_t i = i0; i < i1; i += 1024) {
+        const uint32_t count = i1 - i < 1024 ? i1 - i : 1024;
+        if (std::memcmp(in + i, ZEROS, count * sizeof(float)) != 0) return false;
+    }
+    return true;
+}
+
+// n samples of one value; +0 (the usual case) by memset, for the same reason.
+static void fill(float* out, uint32_t n, float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (bits == 0)
+        std::memset(out, 0, n * sizeof(float));
+    else
+        std::fill(out, out + n, value);
+}
+
+uint32_t engine_idle_span(DspState* dsp, const AudioBuffers* io, uint32_t start, uint32_t n)
+{
+    if (!dsp->watch.idle || dsp->enable_gain != dsp->enable_target) return 0;
+    // Mostly the whole span is silent: one pass decides; else block by block
+    // up to the first that is not.
+    const bool all_silent = input_silent(io->in_l, start, start + n) &&
+                            (!io->stereo || input_silent(io->in_r, start, start + n));
+    uint32_t taken = all_silent ? n : 0;
+    while (taken < n) {
+        const uint32_t m = n - taken < BLOCK_SIZE ? n - taken : uint32_t{BLOCK_SIZE};
+        const uint32_t i0 = start + taken;
+        if (!input_silent(io->in_l, i0, i0 + m) ||
+            (io->stereo && !input_silent(io->in_r, i0, i0 + m)))
+            break;
+        taken += m;
+    }
+    if (taken == 0) return 0;
+    const IdleWatch* w = &dsp->watch;
+    dsp->watch.pending += taken;
+    if (w->pending >= IDLE_KEEP_TIME_EVERY) engine_keep_time(dsp);
+    // Every sample is what engine_process_block gives for a +0 input: the
+    // output mix of the resting wet signal and a dry +0, or (bypassed) the
+    // dry +0 itself.
+    float out_l = 0.0f, out_r = 0.0f;
+    if (dsp->enable_gain == 1.0f) {
+        float wet_l[1] = {w->wet_l}, wet_r[1] = {w->wet_r};
+        const float dry[1] = {0.0f};
+        output_mix(dsp, dry, dry, wet_l, wet_r, 1);
+        out_l = wet_l[0];
+        out_r = wet_r[0];
+    }
+    if (io->out_l) fill(io->out_l + start, taken, out_l);
+    if (io->out_r) fill(io->out_r + start, taken, out_r);
+    return taken;
 }

@@ -25,3 +25,10 @@ typedef struct {
 // completely before anything is written, so any aliasing of the buffers gives
 // the same samples.
 void engine_process_block(DspState* dsp, const AudioBuffers* io, uint32_t start, uint32_t m);
+
+// While the engine is idle (engine/idle.h), the bypass at rest and the
+// caller's per-block work at rest too: as many samples from start on (at
+// most n) as come in whole blocks of +0 input (the last block may be short
+// where n ends), each output sample exactly what engine_process_block would
+// give. Returns the samples taken, 0 where none can be.
+uint32_t engine_idle_span(DspState* dsp, const AudioBuffers* io, uint32_t start, uint32_t n);

@@ -32,6 +32,10 @@ void engine_init(DspState* dsp, float sample_rate)
     // Seed 1 is the generator's state before any jitter or shape change
     // reseeds it with 21; a size change alone draws from here on.
     rng_seed(&dsp->rng, 1);
+    std::memset(&dsp->watch, 0, sizeof dsp->watch);
+    // BRUMMKISTE_NO_IDLE (any value) processes every block, silent or not:
+    // to compare, or to rule the idle path out.
+    dsp->watch.enabled = std::getenv("BRUMMKISTE_NO_IDLE") == nullptr;
 }
 
 static void take_final_length(LengthPlan* plan)

@@ -15,6 +15,29 @@ enum { BLOCK_SIZE = 16 };
 // feel immediate.
 static const float BYPASS_FADE_SECONDS = 0.005f;
 
+// What the engine knows about its own silence (engine/idle.cpp).
+enum {
+    WATCHED_LINES = MOD_DELAY_COUNT + TANK_COUNT * TANK_LINES + DIFFUSER_COUNT,
+    // Line outputs, mixes and both filter states of every tank line, the
+    // delay lines' lowpass histories, the diffusers' damping, the wet pair.
+    IDLE_SNAPSHOT = TANK_COUNT * TANK_LINES * 4 + MOD_DELAY_COUNT * DELAY_LOWPASS_HISTORY +
+                    DIFFUSER_COUNT + 2,
+};
+
+typedef struct {
+    bool enabled;       // BRUMMKISTE_NO_IDLE not set: silence may idle
+    bool idle;          // blocks only keep time
+    bool counting;      // no input since the quiet counts started
+    bool have_snapshot;
+    uint32_t pending;   // samples whose time is not kept yet
+    float wet_l, wet_r; // the wet signal while idle
+    // Per line (delay lines, tank lines, diffusers): how many of its latest
+    // writes were +0, and the circle length they were counted at.
+    uint64_t quiet[WATCHED_LINES];
+    uint64_t circle[WATCHED_LINES];
+    float snapshot[IDLE_SNAPSHOT];
+} IdleWatch;
+
 typedef struct {
     float sample_rate;
     float cross_mix;      // 1 - width/100; the tanks hold copies
@@ -41,6 +64,8 @@ typedef struct {
     float enable_gain;
     float enable_target;
     float enable_step;
+    // Kept apart from the signal state: plain processing never touches it.
+    IdleWatch watch;
 } DspState;
 
 // Every field to its creation value, all signal memory to 0. Also the reset

@@ -3,6 +3,13 @@
 #include <cmath>
 
 #include "dsp/convert.h"
+#include "engine/idle.h"
+
+// While the engine is idle (engine/idle.h), a setter that moves positions,
+// lengths or heads first has the idle time kept under the old settings
+// (engine_keep_time); one that could move the resting point itself (filters,
+// mixes, width, diffusion, mode, the delay lines' circle) ends idle
+// (engine_wake). Levels, decay and bypass touch neither.
 
 float db_to_gain(float db)
 {
@@ -43,6 +50,7 @@ static void recompute_tank_lines(DspState* dsp)
 // from wherever the sequence stands.
 static void size_update(DspState* dsp)
 {
+    engine_keep_time(dsp);
     plan_early_lines(dsp->early_lines, dsp->sample_rate, dsp->size_min, dsp->size_max);
     recompute_tank_lines(dsp);
 }
@@ -61,6 +69,7 @@ void engine_set_size_max(DspState* dsp, float metres)
 
 void engine_set_width(DspState* dsp, float percent)
 {
+    engine_wake(dsp);
     const float c = std::fma(-percent, 0.01f, 1.0f);
     dsp->cross_mix = c;
     for (FdnTank& tank : dsp->tanks) tank.cross_mix = c;
@@ -72,6 +81,7 @@ static const uint32_t JITTER_SEED = 21;
 
 void engine_set_jitter(DspState* dsp, float percent)
 {
+    engine_keep_time(dsp);
     const float j = percent * 0.01f;
     rng_seed(&dsp->rng, JITTER_SEED);
     for (FdnTank& tank : dsp->tanks) tank.jitter = j;
@@ -80,6 +90,7 @@ void engine_set_jitter(DspState* dsp, float percent)
 
 void engine_set_shape(DspState* dsp, float percent)
 {
+    engine_keep_time(dsp);
     rng_seed(&dsp->rng, JITTER_SEED);
     const float a = std::fma(-percent, 0.01f, 1.0f);
     const float b = a * 0.5f;
@@ -96,11 +107,13 @@ void engine_set_shape(DspState* dsp, float percent)
 
 void engine_set_diffusion(DspState* dsp, float percent)
 {
+    engine_wake(dsp);
     set_diffusion(&dsp->diffusion, percent);
 }
 
 void engine_set_mode(DspState* dsp, float mode)
 {
+    engine_wake(dsp);
     dsp->mode = to_i32(mode);
 }
 
@@ -111,46 +124,55 @@ void engine_set_enabled(DspState* dsp, float on)
 
 void engine_set_mod_depth(DspState* dsp, float amount)
 {
+    engine_keep_time(dsp);
     set_modulation(dsp->delay_lines, amount);
 }
 
 void engine_set_delay_mix(DspState* dsp, float percent)
 {
+    engine_wake(dsp);
     set_mix(dsp->delay_lines, percent);
 }
 
 void engine_set_delay_feedback(DspState* dsp, float percent)
 {
+    engine_wake(dsp);
     set_feedback(dsp->delay_lines, percent);
 }
 
 void engine_set_delay_ms(DspState* dsp, float ms)
 {
+    engine_wake(dsp);
     set_delay_time(dsp->delay_lines, ms, dsp->sample_rate);
 }
 
 void engine_set_xfade_ms(DspState* dsp, float ms)
 {
+    engine_keep_time(dsp);
     set_crossfade(dsp->delay_lines, ms, dsp->sample_rate);
 }
 
 void engine_set_pitch_0(DspState* dsp, float semitones)
 {
+    engine_keep_time(dsp);
     set_pitch(&dsp->delay_lines[0], semitones);
 }
 
 void engine_set_pitch_1(DspState* dsp, float semitones)
 {
+    engine_keep_time(dsp);
     set_pitch(&dsp->delay_lines[1], semitones);
 }
 
 void engine_set_pitch_2(DspState* dsp, float semitones)
 {
+    engine_keep_time(dsp);
     set_pitch(&dsp->delay_lines[2], semitones);
 }
 
 void engine_set_pitch_3(DspState* dsp, float semitones)
 {
+    engine_keep_time(dsp);
     set_pitch(&dsp->delay_lines[3], semitones);
 }
 
@@ -158,24 +180,28 @@ void engine_set_pitch_3(DspState* dsp, float semitones)
 // the next tank; the other bank and all filter states are left alone.
 void engine_set_hp_low(DspState* dsp, float hz)
 {
+    engine_wake(dsp);
     for (FdnTank& tank : dsp->tanks) tank.hp_low = hz;
     update_filter_bank(dsp->tanks, FILTER_BANK_HIGHPASS);
 }
 
 void engine_set_hp_high(DspState* dsp, float hz)
 {
+    engine_wake(dsp);
     for (FdnTank& tank : dsp->tanks) tank.hp_high = hz;
     update_filter_bank(dsp->tanks, FILTER_BANK_HIGHPASS);
 }
 
 void engine_set_lp_low(DspState* dsp, float hz)
 {
+    engine_wake(dsp);
     for (FdnTank& tank : dsp->tanks) tank.lp_low = hz;
     update_filter_bank(dsp->tanks, FILTER_BANK_LOWPASS);
 }
 
 void engine_set_lp_high(DspState* dsp, float hz)
 {
+    engine_wake(dsp);
     for (FdnTank& tank : dsp->tanks) tank.lp_high = hz;
     update_filter_bank(dsp->tanks, FILTER_BANK_LOWPASS);
 }

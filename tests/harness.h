@@ -114,3 +114,33 @@ inline uint32_t float_bits(float f)
     std::memcpy(&u, &f, sizeof u);
     return u;
 }
+
+// The stereo variant driven like the mono Host, with its own port layout.
+struct StereoHost {
+    const LV2_Descriptor* desc = lv2_descriptor(1);
+    LV2_Handle handle = nullptr;
+    float controls[PORT_COUNT];
+    std::vector<float> in_l, in_r, out_l, out_r;
+    explicit StereoHost(size_t capacity = 8192, double rate = 48000.0)
+        : in_l(capacity), in_r(capacity), out_l(capacity), out_r(capacity)
+    {
+        default_controls(controls);
+        handle = desc->instantiate(desc, rate, "", nullptr);
+        for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p)
+            desc->connect_port(handle, stereo_port_of(static_cast<PortIndex>(p)), &controls[p]);
+        connect(in_l.data(), in_r.data(), out_l.data(), out_r.data());
+        desc->activate(handle);
+    }
+    ~StereoHost() { desc->cleanup(handle); }
+    StereoHost(const StereoHost&) = delete;
+    StereoHost& operator=(const StereoHost&) = delete;
+    DspState* dsp() { return static_cast<PluginInstance*>(handle)->dsp; }
+    void run(uint32_t n) { desc->run(handle, n); }
+    void connect(float* il, float* ir, float* ol, float* orr)
+    {
+        desc->connect_port(handle, STEREO_IN_L, il);
+        desc->connect_port(handle, STEREO_IN_R, ir);
+        desc->connect_port(handle, STEREO_OUT_L, ol);
+        desc->connect_port(handle, STEREO_OUT_R, orr);
+    }
+};

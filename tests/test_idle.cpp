@@ -1,6 +1,8 @@
-// Time keeping over silence against plain processing: the float walks
-// against repeated additions, a silent delay line's and tank's time keeping
-// against their per-sample steps: every field equal.
+// The idle path against plain processing: the float walks against repeated
+// additions, a silent delay line's and tank's time keeping against their
+// per-sample steps, and whole instances (every mode, control changes, mode
+// switches and ramps during silence, resuming at any sample) against a twin
+// that never idles: every output bit and every field equal.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +14,8 @@
 #include "dsp/mod_delay.h"
 #include "dsp/mod_delay_steps.h"
 #include "dsp/tank.h"
+#include "engine/idle.h"
+#include "harness.h"
 
 namespace {
 
@@ -165,4 +169,235 @@ TEST(Idle, SilentTankKeepsTimeThroughLengthChanges)
                 << "trial " << trial << " change " << change;
         }
     }
+}
+
+namespace {
+
+// Two instances fed alike: one may idle, the other never does.
+struct Twins {
+    Host idle, plain;
+    Twins(float rate, int mode)
+        : idle(rate), plain(rate)
+    {
+        plain.dsp()->watch.enabled = false;
+        for (Host* h : {&idle, &plain}) {
+            h->controls[PORT_MODE_SEL] = static_cast<float>(mode);
+            h->controls[PORT_DECAY_MS] = 300.0f;  // tails reach zero within seconds
+            h->controls[PORT_PITCH_0] = 12.0f;    // heads jump and crossfade all the time
+            h->controls[PORT_PITCH_1] = -7.0f;
+            h->controls[PORT_PITCH_2] = 0.5f;
+            h->controls[PORT_DELAY_MS] = 40.0f;
+        }
+    }
+    void set(int port, float value)
+    {
+        idle.controls[port] = value;
+        plain.controls[port] = value;
+    }
+    bool equal_state()
+    {
+        engine_keep_time(idle.dsp());
+        return std::memcmp(idle.dsp(), plain.dsp(), offsetof(DspState, watch)) == 0 &&
+               std::memcmp(&idle.instance()->controls, &plain.instance()->controls,
+                           sizeof(ControlState)) == 0;
+    }
+};
+
+}  // namespace
+
+TEST(Idle, InstancesEqualPlainProcessingThroughSilencesAndChanges)
+{
+    // Per mode: noise bursts, silences shorter and longer than the time to
+    // exact zero, control changes and ramps in the silences, periods of
+    // random length so that input resumes at any sample.
+    for (int mode = 0; mode < 5; ++mode) {
+        Random r{static_cast<uint64_t>(mode + 1)};
+        Twins t(48000.0f, mode);
+        uint64_t idle_samples = 0, wakes_while_fading = 0;
+        int idle_periods = 0;
+        for (int burst = 0; burst < 6; ++burst) {
+            const uint32_t sound = 2000 + r.next() % 20000;
+            // Tails here reach exact zero after about 3.5 s.
+            const uint32_t silence = burst % 3 == 0 ? 1000 + r.next() % 5000 : 300000 + r.next() % 200000;
+            uint32_t done = 0;
+            while (done < sound + silence) {
+                const uint32_t n = 1 + r.next() % 700;
+                for (uint32_t i = 0; i < n; ++i) {
+                    const uint32_t at = done + i;
+                    const float x = at < sound ? r.between(-0.5f, 0.5f) : 0.0f;
+                    t.idle.in[i] = x;
+                    t.plain.in[i] = x;
+                }
+                if (done > sound && r.next() % 40 == 0) {
+                    // A change in the silence (possibly while idle).
+                    switch (r.next() % 10) {
+                    case 0: t.set(PORT_SIZE_MIN, r.between(1.0f, 20.0f)); break;
+                    case 1: t.set(PORT_SIZE_MAX, r.between(20.0f, 120.0f)); break;
+                    case 2: t.set(PORT_WET_A_DB, r.between(-40.0f, -10.0f)); break;  // ramps
+                    case 3: t.set(PORT_DECAY_MS, r.between(200.0f, 400.0f)); break;  // ramps
+                    case 4: t.set(PORT_PITCH_3, r.between(-24.0f, 24.0f)); break;
+                    case 5: t.set(PORT_XFADE_MS, r.between(1.0f, 60.0f)); break;
+                    case 6: t.set(PORT_HP_LOW, r.between(10.0f, 60.0f)); break;
+                    // Lowpass off on some lines: highpass-only lines rest
+                    // with a line output of -0.
+                    case 7: t.set(PORT_LP_LOW, r.between(15000.0f, 20000.0f)); break;
+                    case 8: t.set(PORT_DIFFUSION_PCT, r.next() % 2 ? 0.0f : r.between(-90.0f, 90.0f)); break;
+                    default: t.set(PORT_MOD_DEPTH, r.between(0.0f, 30.0f)); break;
+                    }
+                }
+                const bool was_idle = t.idle.dsp()->watch.idle;
+                t.idle.run(n);
+                t.plain.run(n);
+                ASSERT_EQ(0, std::memcmp(t.idle.out_l.data(), t.plain.out_l.data(), n * sizeof(float)))
+                    << "mode " << mode << " burst " << burst << " at " << done;
+                ASSERT_EQ(0, std::memcmp(t.idle.out_r.data(), t.plain.out_r.data(), n * sizeof(float)))
+                    << "mode " << mode << " burst " << burst << " at " << done;
+                if (was_idle) {
+                    idle_samples += n;
+                    ++idle_periods;
+                    if (!t.idle.dsp()->watch.idle)
+                        for (const ModDelayLine& l : t.plain.dsp()->delay_lines)
+                            wakes_while_fading += l.fading ? 1 : 0;
+                }
+                done += n;
+            }
+            ASSERT_TRUE(t.equal_state()) << "mode " << mode << " burst " << burst;
+        }
+        // Switch mode in the silence: the new mode's tanks are not silent
+        // everywhere, so it must wake and process.
+        t.set(PORT_MODE_SEL, static_cast<float>((mode + 1) % 5));
+        for (int p = 0; p < 200; ++p) {
+            t.idle.run(256);
+            t.plain.run(256);
+            ASSERT_EQ(0, std::memcmp(t.idle.out_l.data(), t.plain.out_l.data(), 256 * sizeof(float)));
+            ASSERT_EQ(0, std::memcmp(t.idle.out_r.data(), t.plain.out_r.data(), 256 * sizeof(float)));
+        }
+        EXPECT_TRUE(t.equal_state());
+        // The path under test was taken, and woke in the middle of crossfades.
+        EXPECT_GT(idle_samples, 500000u) << "mode " << mode;
+        EXPECT_GT(wakes_while_fading, 0u) << "mode " << mode;
+        EXPECT_GT(idle_periods, 100) << "mode " << mode;
+    }
+}
+
+TEST(Idle, StereoAndBypassedInstancesIdleAlike)
+{
+    // A bypassed mono instance (its output the dry input), and the stereo
+    // variant with sides that cancel: the reverb hears +0 and rests while
+    // each output carries its own dry side.
+    {
+        Twins t(44100.0f, 2);
+        t.set(PORT_ENABLED, 0.0f);
+        Random r{99};
+        int idle_periods = 0;
+        for (int p = 0; p < 3600; ++p) {
+            const uint32_t n = 1 + r.next() % 512;
+            idle_periods += t.idle.dsp()->watch.idle ? 1 : 0;
+            for (uint32_t i = 0; i < n; ++i) {
+                const bool sound = p < 20 || (p % 1200 == 600 && i == n / 2);
+                t.idle.in[i] = t.plain.in[i] = sound ? r.between(-0.5f, 0.5f) : 0.0f;
+            }
+            t.idle.run(n);
+            t.plain.run(n);
+            ASSERT_EQ(0, std::memcmp(t.idle.out_l.data(), t.plain.out_l.data(), n * sizeof(float)))
+                << "bypassed, period " << p;
+            ASSERT_EQ(0, std::memcmp(t.idle.out_r.data(), t.plain.out_r.data(), n * sizeof(float)));
+        }
+        EXPECT_TRUE(t.equal_state());
+        EXPECT_GT(idle_periods, 1000);
+    }
+    StereoHost a(8192, 48000.0), b(8192, 48000.0);
+    b.dsp()->watch.enabled = false;
+    for (StereoHost* h : {&a, &b}) h->controls[PORT_DECAY_MS] = 300.0f;
+    Random r{4};
+    int idle_periods = 0;
+    for (int p = 0; p < 3600; ++p) {
+        const uint32_t n = 1 + r.next() % 512;
+        for (uint32_t i = 0; i < n; ++i) {
+            const float x = r.between(-0.5f, 0.5f);
+            const bool mono_sound = p < 20 || p % 1200 == 1199;
+            a.in_l[i] = b.in_l[i] = x;
+            a.in_r[i] = b.in_r[i] = mono_sound ? r.between(-0.5f, 0.5f) : -x;
+        }
+        idle_periods += a.dsp()->watch.idle ? 1 : 0;
+        a.run(n);
+        b.run(n);
+        ASSERT_EQ(0, std::memcmp(a.out_l.data(), b.out_l.data(), n * sizeof(float))) << "stereo, period " << p;
+        ASSERT_EQ(0, std::memcmp(a.out_r.data(), b.out_r.data(), n * sizeof(float))) << "stereo, period " << p;
+    }
+    engine_keep_time(a.dsp());
+    EXPECT_EQ(0, std::memcmp(a.dsp(), b.dsp(), offsetof(DspState, watch)));
+    EXPECT_GT(idle_periods, 1000);
+}
+
+TEST(Idle, FrozenTailNeverIdlesAndSoundWakesAtOnce)
+{
+    Host h(48000.0);
+    h.controls[PORT_DECAY_MS] = 200000.0f;  // frozen
+    std::vector<float> l, r;
+    std::vector<float> burst(24000, 0.0f), silence(48000 * 10, 0.0f);
+    Random rnd{3};
+    for (float& x : burst) x = rnd.between(-0.5f, 0.5f);
+    h.render(burst, 256, &l, &r);
+    std::fill(h.in.begin(), h.in.end(), 0.0f);
+    for (size_t s = 0; s < silence.size(); s += 256) {
+        h.run(256);
+        ASSERT_FALSE(h.dsp()->watch.idle) << "at " << s;
+    }
+
+    // A short tail goes idle; one sample of sound then plays at once.
+    Host a(48000.0);
+    a.controls[PORT_DECAY_MS] = 100.0f;
+    a.render(burst, 256, &l, &r);
+    std::fill(a.in.begin(), a.in.end(), 0.0f);
+    for (int p = 0; p < 48000 * 6 / 256 && !a.dsp()->watch.idle; ++p) a.run(256);
+    ASSERT_TRUE(a.dsp()->watch.idle);
+    a.controls[PORT_DRY_DB] = -120.0f;
+    for (int p = 0; p < 200; ++p) a.run(256);  // the dry ramp settles
+    ASSERT_TRUE(a.dsp()->watch.idle);
+    std::fill(a.in.begin(), a.in.end(), 0.0f);
+    a.in[100] = 1.0f;
+    a.run(4096);
+    EXPECT_FALSE(a.dsp()->watch.idle);
+    float peak = 0.0f;
+    size_t first = 4096;
+    for (size_t i = 0; i < 4096; ++i) {
+        peak = std::max(peak, std::fabs(a.out_l[i]));
+        if (first == 4096 && a.out_l[i] != 0.0f) first = i;
+    }
+    EXPECT_GT(peak, 1e-4f);
+    EXPECT_LT(first, 4096u);
+}
+
+TEST(Idle, ModeSwitchWakesIntoTanksThatStillHoldATail)
+{
+    // Mode 1 hears a burst; mode 0 then leaves the tanks standing with their
+    // tail while its delay lines fall silent and the instance idles;
+    // switching back must play that tail.
+    Twins t(48000.0f, 1);
+    Random r{8};
+    for (int p = 0; p < 40; ++p) {
+        for (uint32_t i = 0; i < 256; ++i) t.idle.in[i] = t.plain.in[i] = r.between(-0.5f, 0.5f);
+        t.idle.run(256);
+        t.plain.run(256);
+    }
+    std::fill(t.idle.in.begin(), t.idle.in.end(), 0.0f);
+    std::fill(t.plain.in.begin(), t.plain.in.end(), 0.0f);
+    t.set(PORT_MODE_SEL, 0.0f);
+    for (int p = 0; p < 48000 * 8 / 256 && !t.idle.dsp()->watch.idle; ++p) {
+        t.idle.run(256);
+        t.plain.run(256);
+    }
+    ASSERT_TRUE(t.idle.dsp()->watch.idle);
+    t.set(PORT_MODE_SEL, 1.0f);
+    float peak = 0.0f;
+    for (int p = 0; p < 20; ++p) {
+        t.idle.run(256);
+        t.plain.run(256);
+        ASSERT_EQ(0, std::memcmp(t.idle.out_l.data(), t.plain.out_l.data(), 256 * sizeof(float)));
+        ASSERT_EQ(0, std::memcmp(t.idle.out_r.data(), t.plain.out_r.data(), 256 * sizeof(float)));
+        for (uint32_t i = 0; i < 256; ++i) peak = std::max(peak, std::fabs(t.idle.out_l[i]));
+    }
+    EXPECT_GT(peak, 1e-3f);
+    EXPECT_TRUE(t.equal_state());
 }
