@@ -1,6 +1,7 @@
 #include "control/scan.h"
 
 #include <cmath>
+#include <cstring>
 
 
 void controls_reset(ControlState* controls)
@@ -8,10 +9,47 @@ void controls_reset(ControlState* controls)
     ramps_setup(controls->ramps);
     for (float& v : controls->last_value) v = NAN;
     controls->started = false;
+    for (uint32_t& b : controls->seen_bits) b = 0;
+    controls->seen = false;
+}
+
+static uint32_t bits_of(float x)
+{
+    uint32_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+// No control port has changed a bit since the last scan (the usual period):
+// one pass without branches.
+static bool nothing_moved(const ControlState* controls, float* const ports[PORT_COUNT])
+{
+    uint32_t moved = 0;
+    for (int i = 0; i < CONTROL_COUNT; ++i) {
+        const float* data = ports[SCAN_ORDER[i]];
+        moved |= (data ? bits_of(*data) : controls->seen_bits[i]) ^ controls->seen_bits[i];
+    }
+    return moved == 0;
+}
+
+// After a scan: what each port showed, or for a missing one the value the
+// scan would compare a new one with (a value with those bits would change
+// nothing).
+static void remember_ports(ControlState* controls, float* const ports[PORT_COUNT])
+{
+    for (int i = 0; i < CONTROL_COUNT; ++i) {
+        const PortIndex port = SCAN_ORDER[i];
+        const PortInfo& info = PORT_TABLE[port];
+        const float reference = info.ramp != RAMP_NONE ? controls->ramps[info.ramp].target
+                                                       : controls->last_value[port];
+        controls->seen_bits[i] = bits_of(ports[port] ? *ports[port] : reference);
+    }
+    controls->seen = true;
 }
 
 void scan_controls(ControlState* controls, DspState* dsp, float* const ports[PORT_COUNT])
 {
+    if (controls->seen && nothing_moved(controls, ports)) return;
     for (PortIndex port : SCAN_ORDER) {
         const float* data = ports[port];
         if (!data) continue;  // unconnected: nothing to read
@@ -30,6 +68,7 @@ void scan_controls(ControlState* controls, DspState* dsp, float* const ports[POR
         controls->last_value[port] = v;
         control_action(port)(dsp, bounded(v, info));
     }
+    remember_ports(controls, ports);
 }
 
 void run_period(ControlState* controls, DspState* dsp, float* const ports[PORT_COUNT],

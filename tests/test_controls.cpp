@@ -43,6 +43,23 @@ TEST(Scan, FirstRunAppliesEveryControl)
     EXPECT_EQ(dsp->tanks[0].lines[0].plan.target_length, 101u);
 }
 
+// Periods in which no port changed skip the scan; a port connected late
+// (here with a value of all zero bits, never seen before) is still applied.
+TEST(Scan, APortConnectedLateIsAppliedAfterQuietPeriods)
+{
+    Host host;
+    host.desc->connect_port(host.handle, PORT_DELAY_MS, nullptr);
+    for (int p = 0; p < 3; ++p) host.run(16);
+    EXPECT_EQ(host.dsp()->delay_lines[0].size, uint64_t{MOD_DELAY_MAX_SIZE});  // never set
+    float late = 0.0f;
+    host.desc->connect_port(host.handle, PORT_DELAY_MS, &late);
+    host.run(16);
+    EXPECT_EQ(host.dsp()->delay_lines[0].size, 1u);
+    late = 120.0f;
+    host.run(16);
+    EXPECT_EQ(host.dsp()->delay_lines[0].size, 5184u);
+}
+
 TEST(Scan, ChangeTestNegativeZeroAndNonFiniteValues)
 {
     Host host;
