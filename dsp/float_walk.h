@@ -83,7 +83,7 @@ static inline uint64_t float_walk_up(float* x, float s, uint64_t n, float limit)
     // Each result below the limit: K + j r < limit/u = K_L * 2^(e_L - e_x).
     // A limit 2^32 or more steps away lies beyond the binade's 2^24.
     const int up = gl.exponent - g.exponent;  // >= 0 since x < limit
-    if (up < 8) {
+    if (up < 8 && (gl.k << up) <= top) {  // else the limit lies beyond the binade's top
         const uint64_t below = (gl.k << up) - 1;  // the last grid point under the limit
         if (below < g.k + r) return 0;
         const uint64_t before_limit = static_cast<uint32_t>(below - g.k) / r32;
