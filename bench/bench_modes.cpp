@@ -37,22 +37,25 @@ BENCHMARK(BM_Mode)
     ->ArgsProduct({{0, 1, 2, 3, 4}, {16, 64, 256, 1024}, {1, 0}, {0, 1}});
 
 // An instance whose tail has died away: half a second of noise, then
-// silence until the output has been exactly zero for a second (with
-// flush-to-zero, as the plugin runs), then silent periods of 256 samples.
-// Beside BM_Mode's figures this is what a silent track's instance costs.
+// silence until the output has been exactly zero for a second and the
+// engine has gone idle (with flush-to-zero, as the plugin runs), then silent
+// periods. Beside BM_Mode's figures this is what a silent
+// track's instance costs. seconds_to_zero and seconds_to_idle count from the
+// end of the noise.
 static void BM_ModeIdle(benchmark::State& state)
 {
-    const uint32_t period = 256;
+    const uint32_t period = static_cast<uint32_t>(state.range(1));
     BenchEngine e(period);
     e.values[PORT_MODE_SEL] = static_cast<float>(state.range(0));
     FpGuard guard;
     fp_guard_enter(&guard);
     for (int i = 0; i < 24000 / static_cast<int>(period); ++i) e.run(period);
     std::fill(e.in.begin(), e.in.end(), 0.0f);
-    uint32_t silent = 0, elapsed = 0;
-    while (silent < 48000 && elapsed < 48000u * 300u) {
+    uint32_t silent = 0, elapsed = 0, to_idle = 0;
+    while ((silent < 48000 || !e.dsp->watch.idle) && elapsed < 48000u * 300u) {
         e.run(period);
         elapsed += period;
+        if (e.dsp->watch.idle && to_idle == 0) to_idle = elapsed;
         bool zero = true;
         for (uint32_t i = 0; i < period; ++i) zero = zero && e.out_l[i] == 0.0f && e.out_r[i] == 0.0f;
         silent = zero ? silent + period : 0;
@@ -65,8 +68,9 @@ static void BM_ModeIdle(benchmark::State& state)
     fp_guard_leave(&guard);
     ns_per_sample(state, period);
     state.counters["seconds_to_zero"] = static_cast<double>(elapsed - silent) / 48000.0;
+    state.counters["seconds_to_idle"] = static_cast<double>(to_idle) / 48000.0;
 }
-BENCHMARK(BM_ModeIdle)->ArgNames({"mode"})->DenseRange(0, 4);
+BENCHMARK(BM_ModeIdle)->ArgNames({"mode", "period"})->ArgsProduct({{0, 1, 2, 3, 4}, {64, 256, 1024}});
 
 // The same periods with the plain code: what a CPU without the vector lanes
 // (an x86-64 without AVX and FMA) pays, beside the lanes' figures above.
