@@ -258,7 +258,15 @@ static uint64_t span_without_jump(const ModDelayLine* line, uint64_t n)
 // A head moved on n samples, wrapping as advance_head does.
 static void walk_head(float* position, float speed, float fsize, uint64_t n)
 {
+    // Just after a wrap the head is in small binades of a step or two each,
+    // where single steps are cheaper than working out a walk.
+    const float few_steps = 8.0f * speed;
     while (n > 0) {
+        if (*position < few_steps) {
+            *position = advance_head(*position, speed, fsize);
+            --n;
+            continue;
+        }
         n -= float_walk_up(position, speed, n, fsize);
         if (n == 0) break;
         *position = advance_head(*position, speed, fsize);
