@@ -26,7 +26,7 @@ static bool nothing_moved(const ControlState* controls, float* const ports[PORT_
 {
     uint32_t moved = 0;
     for (int i = 0; i < CONTROL_COUNT; ++i) {
-        const float* data = ports[SCAN_ORDER[i]];
+        const float* data = ports[PORT_DRY_DB + i];
         moved |= (data ? bits_of(*data) : controls->seen_bits[i]) ^ controls->seen_bits[i];
     }
     return moved == 0;
@@ -38,7 +38,7 @@ static bool nothing_moved(const ControlState* controls, float* const ports[PORT_
 static void remember_ports(ControlState* controls, float* const ports[PORT_COUNT])
 {
     for (int i = 0; i < CONTROL_COUNT; ++i) {
-        const PortIndex port = SCAN_ORDER[i];
+        const PortIndex port = static_cast<PortIndex>(PORT_DRY_DB + i);
         const PortInfo& info = PORT_TABLE[port];
         const float reference = info.ramp != RAMP_NONE ? controls->ramps[info.ramp].target
                                                        : controls->last_value[port];

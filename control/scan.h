@@ -11,7 +11,7 @@ typedef struct {
     GainRamp ramps[RAMP_COUNT];    // dry_db, wet_a_db, wet_b_db, decay_ms
     float last_value[PORT_COUNT];  // non-ramped controls; NaN = not seen yet
     bool started;                  // the first run has done the start-up
-    // Raw bits of each control port (in scan order) at the last scan; for a
+    // Raw bits of each control port (in port order) at the last scan; for a
     // port that was missing, those of the value a new one is compared with.
     // Equal bits everywhere mean the scan has nothing to do.
     uint32_t seen_bits[CONTROL_COUNT];
