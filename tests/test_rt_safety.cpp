@@ -14,6 +14,7 @@
 #include <pthread.h>
 #include <string>
 #include <unistd.h>
+#include <algorithm>
 #include <vector>
 
 #include "control/control_table.h"
@@ -284,6 +285,20 @@ TEST(RtSafety, RunNeverAllocatesLocksOrTouchesFiles)
         desc->deactivate(h);
         desc->activate(h);
     }
+    // Silence long enough for a short tail to die and the engine to idle
+    // (tests/test_idle.cpp shows when), changes while idle, then sound.
+    controls[PORT_DECAY_MS] = 100.0f;
+    for (int b = 0; b < 20; ++b) rt_run(desc, h, 512);
+    std::vector<float> pulses(in);
+    std::fill(in.begin(), in.end(), 0.0f);
+    for (int b = 0; b < 48000 * 8 / 512; ++b) rt_run(desc, h, 512);
+    const int idle_changes[] = {PORT_SIZE_MIN, PORT_PITCH_0, PORT_XFADE_MS, PORT_HP_LOW, PORT_MODE_SEL};
+    for (int p : idle_changes) {
+        controls[p] = control_value(p, 1);
+        for (int b = 0; b < 48000 * 4 / 4096; ++b) rt_run(desc, h, 4096);
+    }
+    std::copy(pulses.begin(), pulses.end(), in.begin());
+    rt_run(desc, h, 4096);
     EXPECT_EQ(violations.load(), 0) << "last: " << (last_violation.load() ? last_violation.load() : "");
     desc->cleanup(h);
 }
