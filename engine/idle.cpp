@@ -18,42 +18,37 @@ typedef struct {
 enum { DELAY_INDEX = 0, TANK_INDEX = MOD_DELAY_COUNT,
        DIFFUSER_INDEX = MOD_DELAY_COUNT + TANK_COUNT * TANK_LINES };
 
-// The lines the selected mode writes: its delay lines, its tanks' lines and,
-// while the stage is not bypassed, the diffusers.
+// What the selected mode runs, the diffusers only while the stage is not
+// bypassed (then they neither read nor write).
+uint32_t running(const DspState* dsp)
+{
+    uint32_t run = mode_run_components(dsp->mode);
+    if (dsp->diffusion.diffusion == 0.0f) run &= ~(1u << COMPONENT_DIFFUSERS);
+    return run;
+}
+
+// The lines the selected mode writes: its delay lines, its tanks' lines and
+// the diffusers.
 int mode_lines(const DspState* dsp, WatchedLine lines[WATCHED_LINES])
 {
+    const uint32_t run = running(dsp);
     int count = 0;
-    if (dsp->mode < 0 || dsp->mode >= MODE_COUNT) return 0;
-    const ModeWiring& wiring = MODE_WIRINGS[dsp->mode];
-    for (int i = 0; i < wiring.count; ++i) {
-        const Stage& s = wiring.stages[i];
-        switch (s.kind) {
-        case STAGE_DIFFUSION:
-            if (dsp->diffusion.diffusion == 0.0f) break;
-            for (int k = 0; k < DIFFUSER_COUNT; ++k) {
-                const AllpassDiffuser& d = dsp->diffusion.diffusers[k];
-                lines[count++] = WatchedLine{DIFFUSER_INDEX + k, d.buffer, d.length, d.index};
-            }
-            break;
-        case STAGE_DELAYS:
-        case STAGE_DELAY_CHAINS:
-            for (int k = 0; k < MOD_DELAY_COUNT; ++k) {
-                const ModDelayLine& l = dsp->delay_lines[k];
-                lines[count++] = WatchedLine{DELAY_INDEX + k, l.buffer, l.size, l.write_pos};
-            }
-            break;
-        case STAGE_TANK_REPLACE:
-        case STAGE_TANK_ADD:
-        case STAGE_TANK_STEREO: {
-            const int t = s.component - COMPONENT_TANK_0;
-            for (int k = 0; k < TANK_LINES; ++k) {
-                const TankLine& l = dsp->tanks[t].lines[k];
-                lines[count++] =
-                    WatchedLine{TANK_INDEX + t * TANK_LINES + k, l.buffer, l.plan.length, l.write_pos};
-            }
-            break;
+    if (run & (1u << COMPONENT_DIFFUSERS))
+        for (int k = 0; k < DIFFUSER_COUNT; ++k) {
+            const AllpassDiffuser& d = dsp->diffusion.diffusers[k];
+            lines[count++] = WatchedLine{DIFFUSER_INDEX + k, d.buffer, d.length, d.index};
         }
-        default: break;
+    if (run & (1u << COMPONENT_DELAY_LINES))
+        for (int k = 0; k < MOD_DELAY_COUNT; ++k) {
+            const ModDelayLine& l = dsp->delay_lines[k];
+            lines[count++] = WatchedLine{DELAY_INDEX + k, l.buffer, l.size, l.write_pos};
+        }
+    for (int t = 0; t < TANK_COUNT; ++t) {
+        if (!(run & (1u << (COMPONENT_TANK_0 + t)))) continue;
+        for (int k = 0; k < TANK_LINES; ++k) {
+            const TankLine& l = dsp->tanks[t].lines[k];
+            lines[count++] =
+                WatchedLine{TANK_INDEX + t * TANK_LINES + k, l.buffer, l.plan.length, l.write_pos};
         }
     }
     return count;
@@ -87,25 +82,25 @@ bool writes_silent(const WatchedLine& line, uint32_t m)
 void gather_rest(const DspState* dsp, float out[IDLE_SNAPSHOT])
 {
     std::memset(out, 0, IDLE_SNAPSHOT * sizeof(float));
-    const ModeWiring& wiring = MODE_WIRINGS[dsp->mode];
-    for (int i = 0; i < wiring.count; ++i) {
-        const Stage& s = wiring.stages[i];
-        if (s.component < COMPONENT_TANK_0) continue;
-        const int t = s.component - COMPONENT_TANK_0;
+    const uint32_t run = running(dsp);
+    float* o = out;
+    for (int t = 0; t < TANK_COUNT; ++t) {
         const FdnTank& tank = dsp->tanks[t];
-        float* o = out + t * TANK_LINES * 4;
-        for (int k = 0; k < TANK_LINES; ++k) {
-            *o++ = tank.line_out[k];
-            *o++ = tank.mixed[k];
-            *o++ = tank.lowpass[k].state;
-            *o++ = tank.highpass[k].state;
+        for (int k = 0; k < TANK_LINES; ++k, o += 4) {
+            if (!(run & (1u << (COMPONENT_TANK_0 + t)))) continue;
+            o[0] = tank.line_out[k];
+            o[1] = tank.mixed[k];
+            o[2] = tank.lowpass[k].state;
+            o[3] = tank.highpass[k].state;
         }
     }
-    int n = TANK_COUNT * TANK_LINES * 4;
-    for (const ModDelayLine& line : dsp->delay_lines)
-        for (float h : line.filter_history.history) out[n++] = h;
-    if (dsp->diffusion.diffusion != 0.0f)
-        for (const AllpassDiffuser& d : dsp->diffusion.diffusers) out[n++] = d.damping_state;
+    if (run & (1u << COMPONENT_DELAY_LINES))
+        for (int k = 0; k < MOD_DELAY_COUNT; ++k)
+            std::memcpy(o + k * DELAY_LOWPASS_HISTORY, dsp->delay_lines[k].filter_history.history,
+                        sizeof dsp->delay_lines[k].filter_history.history);
+    o += MOD_DELAY_COUNT * DELAY_LOWPASS_HISTORY;
+    if (run & (1u << COMPONENT_DIFFUSERS))
+        for (int k = 0; k < DIFFUSER_COUNT; ++k) o[k] = dsp->diffusion.diffusers[k].damping_state;
 }
 
 const uint64_t QUIET_CAP = UINT64_C(1) << 40;

@@ -137,3 +137,15 @@ constexpr uint32_t mode_heard_components(int mode)
     }
     return bus[BUS_LEFT] | bus[BUS_RIGHT];
 }
+
+// The building blocks a mode runs (bit k for component k), heard or not:
+// the ones whose state moves while the mode plays.
+constexpr uint32_t mode_run_components(int mode)
+{
+    if (mode < 0 || mode >= MODE_COUNT) return 0;
+    uint32_t run = 0;
+    const ModeWiring& w = MODE_WIRINGS[mode];
+    for (int i = 0; i < w.count; ++i)
+        if (w.stages[i].component != COMPONENT_NONE) run |= 1u << w.stages[i].component;
+    return run;
+}

@@ -87,22 +87,11 @@ void mode_process_reference(DspState* dsp, const float* in, float* wet_l, float*
 
 void mode_keep_time(DspState* dsp, uint64_t n)
 {
-    if (dsp->mode < 0 || dsp->mode >= MODE_COUNT || n == 0) return;
-    const ModeWiring& wiring = MODE_WIRINGS[dsp->mode];
-    for (int i = 0; i < wiring.count; ++i) {
-        const Stage& s = wiring.stages[i];
-        switch (s.kind) {
-        case STAGE_DIFFUSION: diffusion_stage_keep_time(&dsp->diffusion, n); break;
-        case STAGE_DELAYS:
-        case STAGE_DELAY_CHAINS:
-            for (ModDelayLine& line : dsp->delay_lines) mod_delay_keep_time(&line, n);
-            break;
-        case STAGE_TANK_REPLACE:
-        case STAGE_TANK_ADD:
-        case STAGE_TANK_STEREO:
-            tank_keep_time(&dsp->tanks[s.component - COMPONENT_TANK_0], n);
-            break;
-        default: break;  // no state of its own
-        }
-    }
+    const uint32_t run = mode_run_components(dsp->mode);
+    if (n == 0) return;
+    if (run & (1u << COMPONENT_DIFFUSERS)) diffusion_stage_keep_time(&dsp->diffusion, n);
+    if (run & (1u << COMPONENT_DELAY_LINES))
+        for (ModDelayLine& line : dsp->delay_lines) mod_delay_keep_time(&line, n);
+    for (int t = 0; t < TANK_COUNT; ++t)
+        if (run & (1u << (COMPONENT_TANK_0 + t))) tank_keep_time(&dsp->tanks[t], n);
 }

@@ -311,6 +311,12 @@ TEST(Modes, WiringTableNamesExactlyTheBlocksThatReachTheOutput)
     EXPECT_EQ(mode_heard_components(MODE_DELAY_LINES),
               (1u << COMPONENT_DIFFUSERS) | (1u << COMPONENT_DELAY_LINES));
     EXPECT_EQ(mode_heard_components(MODE_TANKS_IN_SERIES) & (1u << COMPONENT_TANK_0), 0u);
+    // What runs includes what is not heard (tank 0 in mode 3), and never
+    // less than what is heard.
+    EXPECT_NE(mode_run_components(MODE_TANKS_IN_SERIES) & (1u << COMPONENT_TANK_0), 0u);
+    for (int mode = 0; mode < MODE_COUNT; ++mode)
+        EXPECT_EQ(mode_run_components(mode) & mode_heard_components(mode), mode_heard_components(mode));
+    EXPECT_EQ(mode_run_components(MODE_COUNT), 0u);
 }
 
 // Which controls act in which mode follows from the control table (the blocks
