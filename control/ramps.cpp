@@ -33,14 +33,11 @@ bool ramps_at_rest(const GainRamp ramps[RAMP_COUNT])
 
 void ramps_rest(GainRamp ramps[RAMP_COUNT], uint64_t blocks)
 {
-    // ramp_advance counts 1 ... period and starts again at 0.
+    // ramp_advance counts the counter up and starts it again at 0 when it
+    // reaches the period (which it stays below).
     for (int r = 0; r < RAMP_COUNT; ++r) {
         GainRamp* ramp = &ramps[r];
-        if (ramp->period == 0 || ramp->counter >= ramp->period) {
-            for (uint64_t b = 0; b < blocks; ++b) ramp_advance(ramp);
-            continue;
-        }
-        ramp->counter = ramp->period == 1 ? 0 : (ramp->counter + blocks) % ramp->period;
+        ramp->counter = ramp->period <= 1 ? 0 : (ramp->counter + blocks) % ramp->period;
     }
 }
 
