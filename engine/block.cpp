@@ -1,7 +1,7 @@
 #include "engine/block.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "dsp/lanes/cpu.h"
@@ -124,11 +124,10 @@ void engine_process_block(DspState* dsp, const AudioBuffers* io, uint32_t start,
             std::memset(wet_r, 0, m * sizeof(float));
             engine_clear_history(dsp);
         }
-        // (Sound keeps the counts stopped: no call for it.)
         if (heard == 0)
-            idle_watch_block(dsp, true, wet_l, wet_r, m);
+            idle_watch_block(dsp, wet_l, wet_r, m);
         else
-            dsp->watch.counting = false;
+            dsp->watch.counting = false;  // sound: the quiet counts start again later
     }
 
     output_mix(dsp, dry_l, dry_r, wet_l, wet_r, m);
@@ -180,9 +179,8 @@ uint32_t engine_idle_span(DspState* dsp, const AudioBuffers* io, uint32_t start,
         taken += m;
     }
     if (taken == 0) return 0;
+    idle_count(dsp, taken);
     const IdleWatch* w = &dsp->watch;
-    dsp->watch.pending += taken;
-    if (w->pending >= IDLE_KEEP_TIME_EVERY) engine_keep_time(dsp);
     // Every sample is what engine_process_block gives for a +0 input: the
     // output mix of the resting wet signal and a dry +0, or (bypassed) the
     // dry +0 itself.

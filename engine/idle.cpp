@@ -107,14 +107,10 @@ const uint64_t QUIET_CAP = UINT64_C(1) << 40;
 
 }  // namespace
 
-void idle_watch_block(DspState* dsp, bool silent_input, const float* wet_l, const float* wet_r,
-                      uint32_t m)
+void idle_watch_block(DspState* dsp, const float* wet_l, const float* wet_r, uint32_t m)
 {
     IdleWatch* w = &dsp->watch;
-    if (!silent_input || !w->enabled) {
-        w->counting = false;
-        return;
-    }
+    if (!w->enabled) return;
     if (!w->counting) {
         // Counting starts with the next block: this one's writes may still
         // carry what the input brought.
@@ -171,11 +167,17 @@ void idle_watch_block(DspState* dsp, bool silent_input, const float* wet_l, cons
     w->have_snapshot = true;
 }
 
-void idle_block(DspState* dsp, float* wet_l, float* wet_r, uint32_t m)
+void idle_count(DspState* dsp, uint32_t n)
 {
     IdleWatch* w = &dsp->watch;
-    w->pending += m;
+    w->pending += n;
     if (w->pending >= IDLE_KEEP_TIME_EVERY) engine_keep_time(dsp);
+}
+
+void idle_block(DspState* dsp, float* wet_l, float* wet_r, uint32_t m)
+{
+    idle_count(dsp, m);
+    const IdleWatch* w = &dsp->watch;
     for (uint32_t i = 0; i < m; ++i) {
         wet_l[i] = w->wet_l;
         wet_r[i] = w->wet_r;

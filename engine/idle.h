@@ -22,14 +22,15 @@
 // for the moment the instance wakes.
 enum { IDLE_KEEP_TIME_EVERY = 4096 };
 
-// After a processed block of m samples: the quiet counts move on (or start
-// again where the input was not +0), and the instance becomes idle when its
-// resting point is proven.
-void idle_watch_block(DspState* dsp, bool silent_input, const float* wet_l, const float* wet_r,
-                      uint32_t m);
+// After a processed block of m samples whose input was +0: the quiet counts
+// move on (a block with sound stops them: watch.counting = false), and the
+// instance becomes idle when its resting point is proven.
+void idle_watch_block(DspState* dsp, const float* wet_l, const float* wet_r, uint32_t m);
 
-// An idle block of m samples: its time is counted and the wet signal is the
-// one at rest.
+// n idle samples: their time is counted, and kept every IDLE_KEEP_TIME_EVERY.
+void idle_count(DspState* dsp, uint32_t n);
+
+// An idle block of m samples: idle_count, and the wet signal at rest.
 void idle_block(DspState* dsp, float* wet_l, float* wet_r, uint32_t m);
 
 // The idle time not kept yet is kept now: afterwards every field is what
