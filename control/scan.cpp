@@ -1,7 +1,8 @@
 #include "control/scan.h"
 
 #include <cmath>
-#include <cstring>
+
+#include "dsp/convert.h"
 
 
 void controls_reset(ControlState* controls)
@@ -13,13 +14,6 @@ void controls_reset(ControlState* controls)
     controls->seen = false;
 }
 
-static uint32_t bits_of(float x)
-{
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
 // No control port has changed a bit since the last scan (the usual period):
 // one pass without branches.
 static bool nothing_moved(const ControlState* controls, float* const ports[PORT_COUNT])
@@ -27,7 +21,7 @@ static bool nothing_moved(const ControlState* controls, float* const ports[PORT_
     uint32_t moved = 0;
     for (int i = 0; i < CONTROL_COUNT; ++i) {
         const float* data = ports[PORT_DRY_DB + i];
-        moved |= (data ? bits_of(*data) : controls->seen_bits[i]) ^ controls->seen_bits[i];
+        moved |= (data ? float_bits(*data) : controls->seen_bits[i]) ^ controls->seen_bits[i];
     }
     return moved == 0;
 }
@@ -42,7 +36,7 @@ static void remember_ports(ControlState* controls, float* const ports[PORT_COUNT
         const PortInfo& info = PORT_TABLE[port];
         const float reference = info.ramp != RAMP_NONE ? controls->ramps[info.ramp].target
                                                        : controls->last_value[port];
-        controls->seen_bits[i] = bits_of(ports[port] ? *ports[port] : reference);
+        controls->seen_bits[i] = float_bits(ports[port] ? *ports[port] : reference);
     }
     controls->seen = true;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 inline uint64_t to_u64(double x)
 {
@@ -22,6 +23,21 @@ inline int64_t to_i64(double x)
     if (x >= 9223372036854775808.0) return INT64_MAX;
     if (x < -9223372036854775808.0) return INT64_MIN;
     return static_cast<int64_t>(x);
+}
+
+// A float's bits and a float from bits (a copy: defined for every value).
+inline uint32_t float_bits(float x)
+{
+    uint32_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+inline float float_from_bits(uint32_t b)
+{
+    float x;
+    std::memcpy(&x, &b, sizeof x);
+    return x;
 }
 
 inline int32_t to_i32(double x)

@@ -12,7 +12,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
+
+#include "dsp/convert.h"
 
 // A positive normal float as K * 2^exponent with K in [2^23, 2^24): its bits
 // are the binade's exponent field and K's lower 23 bits, so adding j to the
@@ -26,7 +27,7 @@ typedef struct {
 
 static inline bool float_grid(float x, FloatGrid* g)
 {
-    std::memcpy(&g->bits, &x, sizeof g->bits);
+    g->bits = float_bits(x);
     g->exponent = static_cast<int>(g->bits >> 23);  // sign bit 0 for x > 0
     g->k = (g->bits & 0x7FFFFFu) | 0x800000u;
     return x > 0.0f && g->exponent >= 1 && g->exponent <= 254;
@@ -56,13 +57,6 @@ static inline bool grid_step(float s, int x_exponent, uint64_t* r)
     return true;
 }
 
-static inline float float_of_bits(uint32_t bits)
-{
-    float x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
-
 // Up to n repetitions of x = fl(x + s) (x, s positive and normal, x below
 // `limit`), each result within x's binade (or exactly its top) and below
 // `limit`. Returns how many were taken (possibly 0) and leaves x after them.
@@ -90,7 +84,7 @@ static inline uint64_t float_walk_up(float* x, float s, uint64_t n, float limit)
         if (before_limit < take) take = before_limit;
     }
     if (n < take) take = n;
-    *x = float_of_bits(g.bits + static_cast<uint32_t>(take * r));
+    *x = float_from_bits(g.bits + static_cast<uint32_t>(take * r));
     return take;
 }
 
@@ -107,6 +101,6 @@ static inline uint64_t float_walk_down(float* x, float s, uint64_t n)
     if (g.k < bottom + r + 1) return 0;
     uint64_t take = static_cast<uint32_t>(g.k - bottom - r - 1) / static_cast<uint32_t>(r) + 1;
     if (n < take) take = n;
-    *x = float_of_bits(g.bits - static_cast<uint32_t>(take * r));
+    *x = float_from_bits(g.bits - static_cast<uint32_t>(take * r));
     return take;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/convert.h"
 #include "dsp/lanes/cpu.h"
 #include "engine/idle.h"
 #include "engine/modes.h"
@@ -12,9 +13,7 @@
 // compiler may take them in any order and vectorise them.
 static uint32_t non_finite(float x)
 {
-    uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return (bits & 0x7F800000u) == 0x7F800000u;
+    return (float_bits(x) & 0x7F800000u) == 0x7F800000u;
 }
 
 static uint32_t any_non_finite(const float* x, uint32_t n)
@@ -101,9 +100,7 @@ void engine_process_block(DspState* dsp, const AudioBuffers* io, uint32_t start,
     for (uint32_t i = 0; i < m; ++i) {
         const float x = io->stereo ? 0.5f * (dry_l[i] + dry_r[i]) : dry_l[i];
         clean[i] = std::fabs(x) <= INPUT_LIMIT ? x : 0.0f;
-        uint32_t bits;
-        std::memcpy(&bits, &clean[i], sizeof bits);
-        heard |= bits;
+        heard |= float_bits(clean[i]);
     }
 
     float wet_l[BLOCK_SIZE];
@@ -154,9 +151,7 @@ static bool input_silent(const float* in, uint32_t i0, uint32_t i1)
 // n samples of one value; +0 (the usual case) by memset, for the same reason.
 static void fill(float* out, uint32_t n, float value)
 {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    if (bits == 0)
+    if (float_bits(value) == 0)
         std::memset(out, 0, n * sizeof(float));
     else
         std::fill(out, out + n, value);

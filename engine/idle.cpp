@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "dsp/convert.h"
 #include "engine/modes.h"
 
 namespace {
@@ -54,13 +55,6 @@ int mode_lines(const DspState* dsp, WatchedLine lines[WATCHED_LINES])
     return count;
 }
 
-uint32_t bits_of(float x)
-{
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
 // The latest m writes of a line (the last one just before `end`, wrapping
 // around the circle) were all +0.
 bool writes_silent(const WatchedLine& line, uint32_t m)
@@ -70,9 +64,9 @@ bool writes_silent(const WatchedLine& line, uint32_t m)
     const uint64_t count = m < line.length ? m : line.length;
     const uint64_t direct = count < end ? count : end;
     uint32_t bits = 0;
-    for (uint64_t i = end - direct; i < end; ++i) bits |= bits_of(line.buffer[i]);
+    for (uint64_t i = end - direct; i < end; ++i) bits |= float_bits(line.buffer[i]);
     for (uint64_t i = line.length - (count - direct); i < line.length; ++i)
-        bits |= bits_of(line.buffer[i]);
+        bits |= float_bits(line.buffer[i]);
     return bits == 0;
 }
 
@@ -150,8 +144,8 @@ void idle_watch_block(DspState* dsp, const float* wet_l, const float* wet_r, uin
     bool at_rest = true;
     for (float x : now) at_rest = at_rest && x == 0.0f;
     for (uint32_t i = 0; i < m; ++i)
-        at_rest = at_rest && bits_of(wet_l[i]) == bits_of(wet_l[m - 1]) &&
-                  bits_of(wet_r[i]) == bits_of(wet_r[m - 1]);
+        at_rest = at_rest && float_bits(wet_l[i]) == float_bits(wet_l[m - 1]) &&
+                  float_bits(wet_r[i]) == float_bits(wet_r[m - 1]);
     if (!at_rest) {
         w->have_snapshot = false;
         return;

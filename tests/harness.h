@@ -108,13 +108,6 @@ inline bool same_bits(const std::vector<float>& a, const std::vector<float>& b)
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
 
-inline uint32_t float_bits(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
-
 // The stereo variant driven like the mono Host, with its own port layout.
 struct StereoHost {
     const LV2_Descriptor* desc = lv2_descriptor(1);

@@ -33,13 +33,6 @@ struct Random {
     }
 };
 
-uint32_t bits_of(float x)
-{
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
 }  // namespace
 
 TEST(Idle, FloatWalksEqualRepeatedAdditions)
@@ -62,7 +55,7 @@ TEST(Idle, FloatWalksEqualRepeatedAdditions)
             slow = slow + s;
             ASSERT_LT(slow, limit) << "trial " << trial << " step " << j;
         }
-        ASSERT_EQ(bits_of(slow), bits_of(fast)) << "up, trial " << trial << " taken " << taken;
+        ASSERT_EQ(float_bits(slow), float_bits(fast)) << "up, trial " << trial << " taken " << taken;
         walked += taken;
 
         float down = x;
@@ -70,7 +63,7 @@ TEST(Idle, FloatWalksEqualRepeatedAdditions)
         float slow_down = x;
         for (uint64_t j = 0; j < down_taken; ++j) slow_down = slow_down - s;
         ASSERT_GT(slow_down, 0.0f);
-        ASSERT_EQ(bits_of(slow_down), bits_of(down)) << "down, trial " << trial;
+        ASSERT_EQ(float_bits(slow_down), float_bits(down)) << "down, trial " << trial;
         walked += down_taken;
     }
     EXPECT_GT(walked, 1000000u);  // the walks do take long runs at once
@@ -208,9 +201,9 @@ struct Twins {
         for (int r = 0; r < RAMP_COUNT; ++r)
             same = same && a.ramps[r].period == b.ramps[r].period &&
                    a.ramps[r].counter == b.ramps[r].counter &&
-                   bits_of(a.ramps[r].target) == bits_of(b.ramps[r].target) &&
-                   bits_of(a.ramps[r].current) == bits_of(b.ramps[r].current) &&
-                   bits_of(a.ramps[r].step) == bits_of(b.ramps[r].step);
+                   float_bits(a.ramps[r].target) == float_bits(b.ramps[r].target) &&
+                   float_bits(a.ramps[r].current) == float_bits(b.ramps[r].current) &&
+                   float_bits(a.ramps[r].step) == float_bits(b.ramps[r].step);
         return same;
     }
 };
