@@ -255,64 +255,64 @@ static uint64_t span_without_jump(const ModDelayLine* line, uint64_t n)
     return span < static_cast<double>(n) ? static_cast<uint64_t>(span) : n;
 }
 
-// A head moved on n samples, wrapping as advance_head does.
-static void walk_head(float* position, float speed, float fsize, uint64_t n)
+// n repetitions of a step: as many as walk(left) can take at once (it
+// returns how many it took), then one by step() itself, and again.
+template <typename Walk, typename Step>
+static void repeat_step(uint64_t n, Walk walk, Step step)
 {
-    // Just after a wrap the head is in small binades of a step or two each,
-    // where single steps are cheaper than working out a walk.
-    const float few_steps = 8.0f * speed;
     while (n > 0) {
-        if (*position < few_steps) {
-            *position = advance_head(*position, speed, fsize);
-            --n;
-            continue;
-        }
-        n -= float_walk_up(position, speed, n, fsize);
+        n -= walk(n);
         if (n == 0) break;
-        *position = advance_head(*position, speed, fsize);
+        step();
         --n;
     }
 }
 
-// The crossfade gains moved on n samples, as crossfade_gains_step does (each
-// gain on its own: the other one is a scratch value here).
-static void walk_fade_gains(float* fade_in, float* fade_out, float step, uint64_t n)
+// A head moved on n samples, wrapping as advance_head does. Just after a
+// wrap it is in small binades of a step or two each, where single steps are
+// cheaper than working out a walk.
+static void walk_head(float* position, float speed, float fsize, uint64_t n)
 {
-    float scratch = 0.0f;
-    for (uint64_t left = n; left > 0;) {
-        if (*fade_in == 1.0f) break;  // held at 1 from here on
-        left -= float_walk_up(fade_in, step, left, 1.0f);
-        if (left == 0) break;
-        scratch = 1.0f;
-        crossfade_gains_step(fade_in, &scratch, step);
-        --left;
-    }
-    for (uint64_t left = n; left > 0;) {
-        if (*fade_out == 0.0f) break;  // held at 0 from here on
-        left -= float_walk_down(fade_out, step, left);
-        if (left == 0) break;
-        scratch = 0.0f;
-        crossfade_gains_step(&scratch, fade_out, step);
-        --left;
-    }
+    const float few_steps = 8.0f * speed;
+    repeat_step(
+        n,
+        [&](uint64_t left) {
+            return *position < few_steps ? 0 : float_walk_up(position, speed, left, fsize);
+        },
+        [&] { *position = advance_head(*position, speed, fsize); });
 }
 
 // n >= 1 samples without a jump: every field as n ticks leave it.
 static void skip_samples(ModDelayLine* line, uint64_t n)
 {
     const float fsize = static_cast<float>(line->size);
-    const double depth_d = static_cast<double>(line->lfo_depth);
+    const float inc = line->lfo_increment, depth = line->lfo_depth;
+    const double depth_d = static_cast<double>(depth);
     // The modulation: n - 1 steps walked, the last one taken by
     // triangle_step, whose offset the line keeps.
-    for (uint64_t left = n - 1; left > 0;) {
-        left -= float_walk_up(&line->lfo_phase, line->lfo_increment, left, 1.0f);
-        if (left == 0) break;
-        triangle_step(&line->lfo_phase, line->lfo_increment, line->lfo_depth, depth_d);
-        --left;
-    }
-    line->mod_offset = triangle_step(&line->lfo_phase, line->lfo_increment, line->lfo_depth, depth_d);
+    repeat_step(
+        n - 1, [&](uint64_t left) { return float_walk_up(&line->lfo_phase, inc, left, 1.0f); },
+        [&] { triangle_step(&line->lfo_phase, inc, depth, depth_d); });
+    line->mod_offset = triangle_step(&line->lfo_phase, inc, depth, depth_d);
     if (line->fading) {
-        walk_fade_gains(&line->fade_in_gain, &line->fade_out_gain, line->fade_step, n);
+        // Each crossfade gain on its own (the other one a scratch value for
+        // crossfade_gains_step); a gain at its end stays there.
+        float* in = &line->fade_in_gain;
+        float* out = &line->fade_out_gain;
+        const float step = line->fade_step;
+        float scratch = 0.0f;
+        repeat_step(
+            n, [&](uint64_t left) { return *in == 1.0f ? left : float_walk_up(in, step, left, 1.0f); },
+            [&] {
+                scratch = 1.0f;
+                crossfade_gains_step(in, &scratch, step);
+            });
+        repeat_step(
+            n, [&](uint64_t left) { return *out == 0.0f ? left : float_walk_down(out, step, left); },
+            [&] {
+                scratch = 0.0f;
+                crossfade_gains_step(&scratch, out, step);
+            });
         walk_head(&line->fade_pos, line->speed, fsize, n);
         line->fade_countdown -= n;
         if (line->fade_countdown == 0) line->fading = false;
