@@ -5,8 +5,16 @@
 #include "dsp/tank.h"
 #include "dsp/tank_steps.h"
 
-
-static void take_next_length(LengthPlan* plan);
+// After a wrap: the planned length is in force, and the next step toward the
+// final length (if any) is planned.
+static void take_next_length(LengthPlan* plan)
+{
+    plan->length = plan->next_length;
+    if (plan->target_length == 0)
+        plan->next_length = 0;
+    else
+        plan_length_change(plan, plan->target_length, TANK_MAX_LENGTH);
+}
 
 void tank_line_change_length(TankLine* line)
 {
@@ -32,17 +40,6 @@ void tank_line_change_length(TankLine* line)
         }
     }
     take_next_length(&line->plan);
-}
-
-// After a wrap: the planned length is in force, and the next step toward the
-// final length (if any) is planned.
-static void take_next_length(LengthPlan* plan)
-{
-    plan->length = plan->next_length;
-    if (plan->target_length == 0)
-        plan->next_length = 0;
-    else
-        plan_length_change(plan, plan->target_length, TANK_MAX_LENGTH);
 }
 
 // A silent line's wrap with a length change: resampling a circle of +0 (and
