@@ -160,17 +160,15 @@ static void fill(float* out, uint32_t n, float value)
 uint32_t engine_idle_span(DspState* dsp, const AudioBuffers* io, uint32_t start, uint32_t n)
 {
     if (!dsp->watch.idle || dsp->enable_gain != dsp->enable_target) return 0;
+    const auto silent = [io](uint32_t i0, uint32_t i1) {
+        return input_silent(io->in_l, i0, i1) && (!io->stereo || input_silent(io->in_r, i0, i1));
+    };
     // Mostly the whole span is silent: one pass decides; else block by block
     // up to the first that is not.
-    const bool all_silent = input_silent(io->in_l, start, start + n) &&
-                            (!io->stereo || input_silent(io->in_r, start, start + n));
-    uint32_t taken = all_silent ? n : 0;
+    uint32_t taken = silent(start, start + n) ? n : 0;
     while (taken < n) {
         const uint32_t m = n - taken < BLOCK_SIZE ? n - taken : uint32_t{BLOCK_SIZE};
-        const uint32_t i0 = start + taken;
-        if (!input_silent(io->in_l, i0, i0 + m) ||
-            (io->stereo && !input_silent(io->in_r, i0, i0 + m)))
-            break;
+        if (!silent(start + taken, start + taken + m)) break;
         taken += m;
     }
     if (taken == 0) return 0;
