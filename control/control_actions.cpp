@@ -36,6 +36,7 @@ static constexpr Binding BINDINGS[PORT_COUNT] = {
     {PORT_LP_LOW, engine_set_lp_low},
     {PORT_LP_HIGH, engine_set_lp_high},
     {PORT_ENABLED, engine_set_enabled},
+    {PORT_TANK_MOD, engine_set_tank_mod},
 };
 
 constexpr bool bindings_complete()

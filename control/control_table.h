@@ -1,4 +1,4 @@
-// The plugin's 27 ports and every fact about its 24 controls, typed once:
+// The plugin's ports and every fact about its controls, typed once:
 // index, symbol, name, declared range and default (the bundle's Turtle file
 // must say the same; a test compares them), unit, scale, group, the
 // library's safety bound, whether the control glides through a gain ramp,
@@ -40,14 +40,15 @@ typedef enum {
     PORT_HP_HIGH,
     PORT_LP_LOW,
     PORT_LP_HIGH,
-    PORT_ENABLED,  // after every other port, so that their indices stay
+    PORT_ENABLED,   // added after the first 27 ports, so that their indices stay,
+    PORT_TANK_MOD,  // and so on: a new port goes at the end
     PORT_COUNT
 } PortIndex;
 
 enum { CONTROL_COUNT = PORT_COUNT - PORT_DRY_DB };
 
 // The stereo-input variant for sends and buses: four audio ports, then the
-// same 24 controls in the same order.
+// same controls in the same order.
 typedef enum {
     STEREO_IN_L = 0,
     STEREO_IN_R,
@@ -213,6 +214,8 @@ inline constexpr PortInfo PORT_TABLE[PORT_COUNT] = {
     // The host's bypass (lv2:enabled): off plays the dry input, faded.
     {PORT_ENABLED, "enabled", "Enabled", PORT_KIND_CONTROL_IN,
      0, 1, 1, UNIT_NONE, false, 0, 1, RAMP_NONE, GROUP_NONE, true, ACTS_ALWAYS},
+    {PORT_TANK_MOD, "tank_mod", "Tank modulation", PORT_KIND_CONTROL_IN,
+     0, 0, 100, UNIT_PC, false, 0, 100, RAMP_NONE, GROUP_ROOM, false, ACTS_TANKS},
 };
 
 #undef AUDIO
@@ -229,6 +232,7 @@ inline constexpr PortIndex SCAN_ORDER[CONTROL_COUNT] = {
     PORT_MODE_SEL, PORT_MOD_DEPTH, PORT_DELAY_MIX, PORT_DELAY_FEEDBACK, PORT_DELAY_MS,
     PORT_XFADE_MS, PORT_HP_LOW,    PORT_HP_HIGH,   PORT_LP_LOW,         PORT_LP_HIGH,
     PORT_PITCH_0,  PORT_PITCH_1,   PORT_PITCH_2,   PORT_PITCH_3,  PORT_ENABLED,
+    PORT_TANK_MOD,
 };
 
 // The mode control's menu, in mode order.

@@ -46,7 +46,28 @@ typedef struct {
     OnePole highpass[TANK_LINES];
     bool lowpass_on[TANK_LINES];
     bool highpass_on[TANK_LINES];
+    // Modulated reads (the tank modulation control): each line reads its
+    // delay a slowly moving, fractional number of samples short of its
+    // length, so that the network's resonances drift instead of ringing in
+    // place. The offset moves in segments of TANK_MOD_SEGMENT samples, in a
+    // straight line from its value at one segment's start to the next's.
+    // Depth 0 reads the plain delay and leaves these fields alone.
+    float mod_depth;                    // swing of the read offset, samples
+    uint32_t mod_index;                 // sample within the segment
+    uint32_t mod_phase[TANK_LINES];     // each line's slow oscillator
+    uint32_t mod_rate[TANK_LINES];      // its phase step per segment
+    float read_start[TANK_LINES];       // samples the read is ahead of the write at
+                                        // the segment's start
+    float read_slope[TANK_LINES];       // added per sample of the segment
 } FdnTank;
+
+enum { TANK_MOD_SEGMENT = 16 };
+// The read offset's swing at full modulation, in milliseconds, and the
+// bound of any swing in samples (each line also swings at most an eighth of
+// its length). Within the bound the offset moves less than one sample in
+// eight, so a span of eight reads spans at most two whole offsets.
+static const float TANK_MOD_FULL_MS = 2.0f;
+static const float TANK_MOD_MAX_SAMPLES = 200.0f;
 
 // A decay time above this freezes the tanks: every line keeps its full gain.
 static const float FREEZE_THRESHOLD_MS = 170000.0f;
@@ -86,12 +107,21 @@ void setup_tank_lines(FdnTank tanks[TANK_COUNT], float size_min, float size_max,
 void apply_decay(FdnTank tanks[TANK_COUNT], float decay_ms);
 void plan_early_lines(EarlyLine lines[2], float sample_rate, float size_min, float size_max);
 void update_filter_bank(FdnTank tanks[TANK_COUNT], FilterBank bank);
+// Each line's oscillator rate and starting phase (tank `index` of four:
+// every line of every tank has its own).
+void tank_mod_setup(FdnTank* tank, int index, float sample_rate);
+// The swing of every tank's read offsets, in samples (0 = plain reads),
+// held to 0 ... TANK_MOD_MAX_SAMPLES.
+void set_tank_mod(FdnTank tanks[TANK_COUNT], float depth_samples);
 
 // ---- processing (tank_process.cpp) ----
 // One sample through the tank; the eight new line outputs are in line_out.
 void tank_step(FdnTank* tank, float x);
 // Resample a line's content to its next length (called at a wrap).
 void tank_line_change_length(TankLine* line);
+// With modulation on: the read offsets of the segment that starts now, and
+// each oscillator one segment on.
+void tank_mod_segment(FdnTank* tank);
 
 // n samples of a silent tank with silent input: write positions and length
 // steps exactly as n tank_step calls leave them. Only valid while every

@@ -55,7 +55,34 @@ static void silent_line_change_length(TankLine* line)
     take_next_length(&line->plan);
 }
 
-void tank_keep_time(FdnTank* tank, uint64_t n)
+// The read offset at an oscillator phase: the phase as t in -1 ... 1, a
+// parabolic sine 4 t (1 - |t|), and the offset 1 + depth (1 + sine): from
+// one sample to 1 + 2 depth ahead of the write.
+static float mod_offset_at(uint32_t phase, float depth)
+{
+    const float t = static_cast<float>(phase) * 4.656612873e-10f - 1.0f;  // 2^-31
+    const float sine = 4.0f * t * (1.0f - std::fabs(t));
+    return 1.0f + depth * (1.0f + sine);
+}
+
+void tank_mod_segment(FdnTank* tank)
+{
+    for (int k = 0; k < TANK_LINES; ++k) {
+        // A short line swings at most an eighth of its length, so that its
+        // reads stay far behind its writes even after the line shrinks by
+        // a quarter at a wrap inside the segment.
+        const float most = static_cast<float>(tank->lines[k].plan.length) * 0.125f;
+        const float depth = tank->mod_depth < most ? tank->mod_depth : most;
+        const float start = mod_offset_at(tank->mod_phase[k], depth);
+        tank->mod_phase[k] += tank->mod_rate[k];
+        const float end = mod_offset_at(tank->mod_phase[k], depth);
+        tank->read_start[k] = start;
+        tank->read_slope[k] = (end - start) * (1.0f / TANK_MOD_SEGMENT);
+    }
+}
+
+// n samples of the silent lines' positions and length steps.
+static void walk_lines(FdnTank* tank, uint64_t n)
 {
     for (TankLine& line : tank->lines) {
         uint64_t left = n;
@@ -74,14 +101,52 @@ void tank_keep_time(FdnTank* tank, uint64_t n)
     }
 }
 
+// With modulation on, every segment that starts in the n samples advances
+// the oscillators, and the last one's offsets stand, computed from the
+// lengths in force when it starts.
+void tank_keep_time(FdnTank* tank, uint64_t n)
+{
+    const uint64_t to_first = (TANK_MOD_SEGMENT - tank->mod_index) % TANK_MOD_SEGMENT;
+    if (!(tank->mod_depth > 0.0f) || n <= to_first) {
+        walk_lines(tank, n);
+    } else {
+        const uint64_t starts = (n - to_first - 1) / TANK_MOD_SEGMENT + 1;
+        const uint64_t before_last = to_first + (starts - 1) * TANK_MOD_SEGMENT;
+        for (int k = 0; k < TANK_LINES; ++k)
+            tank->mod_phase[k] += static_cast<uint32_t>((starts - 1) * tank->mod_rate[k]);
+        walk_lines(tank, before_last);
+        tank_mod_segment(tank);
+        walk_lines(tank, n - before_last);
+    }
+    if (tank->mod_depth > 0.0f)
+        tank->mod_index = static_cast<uint32_t>((tank->mod_index + n) % TANK_MOD_SEGMENT);
+}
+
+// Line k's modulated read at write position p: the two samples of the
+// circle around the offset at this sample of the segment.
+static float modulated_read(const FdnTank* tank, int k, uint64_t p, float index)
+{
+    const TankLine* line = &tank->lines[k];
+    const uint64_t length = line->plan.length;
+    const float offset = tank_mod_offset(index, tank->read_slope[k], tank->read_start[k]);
+    const float whole = lane_floor(offset);
+    uint64_t at = p + to_u64(whole);
+    at = at >= length ? at - length : at;
+    const uint64_t next = at + 1 >= length ? 0 : at + 1;
+    return tank_mod_read(line->buffer[at], line->buffer[next], offset, whole);
+}
+
 void tank_step(FdnTank* tank, float x)
 {
     float* mixed = tank->mixed;
     hadamard_mix(tank->line_out, [mixed](int c, float sum) { mixed[c] = sum; });
+    const bool moving = tank->mod_depth > 0.0f;
+    if (moving && tank->mod_index == 0) tank_mod_segment(tank);
+    const float index = static_cast<float>(tank->mod_index);
     for (int k = 0; k < TANK_LINES; ++k) {
         TankLine* line = &tank->lines[k];
         const uint64_t p = line->write_pos;
-        float u = line->buffer[p];
+        float u = moving ? modulated_read(tank, k, p, index) : line->buffer[p];
         line->buffer[p] = tank_line_write(tank->mixed[k], tank->line_gain[k], x);
         line->write_pos = p + 1;
         if (line->write_pos >= line->plan.length) {
@@ -98,6 +163,7 @@ void tank_step(FdnTank* tank, float x)
             u = lowpass_step(lp->coefficient, &lp->state, u);
         tank->line_out[k] = u;
     }
+    if (moving) tank->mod_index = (tank->mod_index + 1) % TANK_MOD_SEGMENT;
 }
 
 // ---- The output forms, one tank_step per sample: the reference that the

@@ -46,7 +46,42 @@ void tank_setup(FdnTank* tank, float sample_rate)
         tank->highpass[k] = OnePole{0.9934764f, 0.0f};
         tank->lowpass_on[k] = false;
         tank->highpass_on[k] = false;
+        tank->mod_phase[k] = 0;
+        tank->mod_rate[k] = 0;
+        tank->read_start[k] = 1.0f;
+        tank->read_slope[k] = 0.0f;
     }
+    tank->mod_depth = 0.0f;
+    tank->mod_index = 0;
+}
+
+// The oscillators of the 32 lines: rates spread over TANK_MOD_SLOWEST_HZ
+// and the next 0.7 Hz by the golden ratio's fractions (no two alike, none in
+// a simple ratio to another), starting phases spread the same way.
+static const double TANK_MOD_SLOWEST_HZ = 0.35;
+static const double TANK_MOD_RATE_SPREAD_HZ = 0.7;
+
+void tank_mod_setup(FdnTank* tank, int index, float sample_rate)
+{
+    const double golden = 0.6180339887498949;
+    for (int k = 0; k < TANK_LINES; ++k) {
+        const double n = static_cast<double>(index * TANK_LINES + k + 1);
+        const double share = n * golden - std::floor(n * golden);
+        const double hz = TANK_MOD_SLOWEST_HZ + TANK_MOD_RATE_SPREAD_HZ * share;
+        const double rate = sample_rate > 0.0f ? static_cast<double>(sample_rate) : 48000.0;
+        // Phase steps per segment, as a share of 2^32.
+        tank->mod_rate[k] = static_cast<uint32_t>(to_u64(hz * TANK_MOD_SEGMENT / rate * 4294967296.0) & 0xffffffffu);
+        const double start = (n * golden * golden) - std::floor(n * golden * golden);
+        tank->mod_phase[k] = static_cast<uint32_t>(to_u64(start * 4294967296.0) & 0xffffffffu);
+    }
+}
+
+void set_tank_mod(FdnTank tanks[TANK_COUNT], float depth_samples)
+{
+    const float depth = depth_samples > 0.0f ? (depth_samples < TANK_MOD_MAX_SAMPLES ? depth_samples
+                                                                                  : TANK_MOD_MAX_SAMPLES)
+                                             : 0.0f;
+    for (int t = 0; t < TANK_COUNT; ++t) tanks[t].mod_depth = depth;
 }
 
 void tank_clear(FdnTank* tank)

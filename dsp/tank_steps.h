@@ -40,6 +40,23 @@ static inline F tank_line_write(F mixed, F gain, F x)
     return lane_fma(mixed, gain, x);
 }
 
+// A modulated read. The offset at sample `index` of the segment is the
+// segment's starting offset plus index times its slope (one fused
+// multiply-add); its whole samples pick the two line samples a and b around
+// it (exact floor), and its fraction interpolates them (one fused
+// multiply-add).
+template <typename F>
+static inline F tank_mod_offset(F index, F slope, F start)
+{
+    return lane_fma(index, slope, start);
+}
+
+template <typename F>
+static inline F tank_mod_read(F a, F b, F offset, F whole)
+{
+    return lane_fma(lane_sub(offset, whole), lane_sub(b, a), a);
+}
+
 // The output forms' sums over the eight line outputs l[0..7].
 // tank_replace: pairs, then pairs of pairs.
 template <typename F>

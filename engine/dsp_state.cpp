@@ -15,7 +15,10 @@ void engine_init(DspState* dsp, float sample_rate)
     dsp->wet_gain_a = 0.7f;
     dsp->wet_gain_b = 1.0f;
     for (ModDelayLine& line : dsp->delay_lines) mod_delay_setup(&line);
-    for (FdnTank& tank : dsp->tanks) tank_setup(&tank, sample_rate);
+    for (int t = 0; t < TANK_COUNT; ++t) {
+        tank_setup(&dsp->tanks[t], sample_rate);
+        tank_mod_setup(&dsp->tanks[t], t, sample_rate);
+    }
     diffusion_stage_setup(&dsp->diffusion);
     dsp->mode = 1;
     for (EarlyLine& line : dsp->early_lines) early_line_setup(&line);

@@ -67,6 +67,17 @@ void engine_set_size_max(DspState* dsp, float metres)
     size_update(dsp);
 }
 
+// The oscillators keep running only while modulation is on, so the time
+// spent idle is kept under the old depth first; reads of a silent line stay
+// silent at any depth, so idle goes on.
+void engine_set_tank_mod(DspState* dsp, float percent)
+{
+    engine_keep_time(dsp);
+    const float samples_at_full = TANK_MOD_FULL_MS * 0.001f * dsp->sample_rate;
+    const float share = percent > 0.0f ? std::sqrt(percent * 0.01f) : 0.0f;
+    set_tank_mod(dsp->tanks, share * samples_at_full);
+}
+
 void engine_set_width(DspState* dsp, float percent)
 {
     engine_wake(dsp);

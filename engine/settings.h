@@ -21,6 +21,9 @@ void engine_set_size_max(DspState* dsp, float metres);
 void engine_set_width(DspState* dsp, float percent);
 void engine_set_jitter(DspState* dsp, float percent);
 void engine_set_shape(DspState* dsp, float percent);
+// Tank modulation: 0 reads the lines' plain delays; 100 % swings each read
+// by TANK_MOD_FULL_MS.
+void engine_set_tank_mod(DspState* dsp, float percent);
 
 void engine_set_diffusion(DspState* dsp, float percent);
 void engine_set_mode(DspState* dsp, float mode);

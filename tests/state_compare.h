@@ -37,7 +37,10 @@ inline bool same_tank(const FdnTank& a, const FdnTank& b)
                 SAME_FIELD(a, b, line_lengths) && SAME_FIELD(a, b, line_out) && SAME_FIELD(a, b, mixed) &&
                 SAME_FIELD(a, b, decay_time) && SAME_FIELD(a, b, gain_scale) &&
                 SAME_FIELD(a, b, line_gain) && SAME_FIELD(a, b, lowpass_on) &&
-                SAME_FIELD(a, b, highpass_on);
+                SAME_FIELD(a, b, highpass_on) && SAME_FIELD(a, b, mod_depth) &&
+                SAME_FIELD(a, b, mod_index) && SAME_FIELD(a, b, mod_phase) &&
+                SAME_FIELD(a, b, mod_rate) && SAME_FIELD(a, b, read_start) &&
+                SAME_FIELD(a, b, read_slope);
     for (int k = 0; k < TANK_LINES; ++k)
         same = same && a.lines[k].write_pos == b.lines[k].write_pos &&
                same_plan(a.lines[k].plan, b.lines[k].plan) && SAME_FIELD(a, b, lines[k].buffer) &&

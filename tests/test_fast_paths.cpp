@@ -38,10 +38,11 @@ struct Random {
 // A random change of the controls that move the fast paths' edges: room
 // sizes (lengths replanned, resampled at wraps), filters (all, some or no
 // lines on), pitches (crossfades), delay time (sizes shrinking under the
-// heads), modulation and feedback.
+// heads), modulation, feedback and the tanks' modulated reads (on, off, and
+// changed in the middle of a segment).
 void random_change(DspState* d, Random* r)
 {
-    switch (r->next() % 7) {
+    switch (r->next() % 8) {
     case 0: engine_set_size_max(d, r->between(0.0f, 120.0f)); break;
     case 1: engine_set_size_min(d, r->between(0.0f, 30.0f)); break;
     case 2: {
@@ -76,6 +77,7 @@ void random_change(DspState* d, Random* r)
         engine_set_mod_depth(d, r->between(0.0f, 100.0f));
         engine_set_xfade_ms(d, r->between(1.0f, 60.0f));
         break;
+    case 6: engine_set_tank_mod(d, r->next() % 3 == 0 ? 0.0f : r->between(0.0f, 100.0f)); break;
     default:
         engine_set_delay_feedback(d, r->between(-90.0f, 90.0f));
         engine_set_delay_mix(d, r->between(0.0f, 100.0f));

@@ -145,6 +145,12 @@ TEST(Idle, SilentTankKeepsTimeThroughLengthChanges)
             line.plan.next_length = 0;
             line.write_pos = r.next() % 101;
         }
+        // Every other trial with modulated reads, stopped anywhere in a segment.
+        if (trial % 2) {
+            tank_mod_setup(stepped.get(), trial % TANK_COUNT, 48000.0f);
+            stepped->mod_depth = r.between(1.0f, 90.0f);
+            stepped->mod_index = r.next() % TANK_MOD_SEGMENT;
+        }
         std::memcpy(walked.get(), stepped.get(), sizeof(FdnTank));
         for (int change = 0; change < 3; ++change) {
             // New room sizes: lengths move step by step at wraps, up or down.
@@ -181,6 +187,8 @@ struct Twins {
             h->controls[PORT_PITCH_1] = -7.0f;
             h->controls[PORT_PITCH_2] = 0.5f;
             h->controls[PORT_DELAY_MS] = 40.0f;
+            // Odd modes with the tanks' reads moving: they rest as well.
+            h->controls[PORT_TANK_MOD] = mode % 2 ? 60.0f : 0.0f;
         }
     }
     void set(int port, float value)
@@ -241,7 +249,12 @@ TEST(Idle, InstancesEqualPlainProcessingThroughSilencesAndChanges)
                     case 2: t.set(PORT_WET_A_DB, r.between(-40.0f, -10.0f)); break;  // ramps
                     case 3: t.set(PORT_DECAY_MS, r.between(200.0f, 400.0f)); break;  // ramps
                     case 4: t.set(PORT_PITCH_3, r.between(-24.0f, 24.0f)); break;
-                    case 5: t.set(PORT_XFADE_MS, r.between(1.0f, 60.0f)); break;
+                    case 5:
+                        t.set(PORT_XFADE_MS, r.between(1.0f, 60.0f));
+                        // The tanks' modulation on, off or changed while idle.
+                        t.set(PORT_TANK_MOD, t.idle.controls[PORT_XFADE_MS] < 20.0f ? 0.0f
+                                                                                     : t.idle.controls[PORT_XFADE_MS]);
+                        break;
                     case 6: t.set(PORT_HP_LOW, r.between(10.0f, 60.0f)); break;
                     // Lowpass off on some lines: highpass-only lines rest
                     // with a line output of -0.

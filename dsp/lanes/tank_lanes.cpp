@@ -12,7 +12,11 @@
 // tank_step per sample. The arithmetic of a sample (filters, mix, writes,
 // output sums) is the step functions that tank_step calls, here over eight
 // lanes; this file holds only what is about lanes: rows, transposes, spans,
-// wraps and prefetch. Every sample is what tank_step gives, bit for bit.
+// wraps and prefetch. With modulation on, a line's row is interpolated from
+// the two rows at its segment's offset, with the fractions of the row's
+// samples (a span lies inside one segment; the segment's offsets are the
+// scalar tank_mod_segment's). Every sample is what tank_step gives, bit for
+// bit.
 #include <cmath>
 #include <cstring>
 
@@ -118,6 +122,45 @@ static void store_row(TankLine* line, V8 value)
     float row[SPAN];
     v8_store(row, value);
     for (uint64_t j = 0; j < SPAN; ++j) line->buffer[j < room ? line->write_pos + j : j - room] = row[j];
+}
+
+// A modulated row: the line's eight reads of segment samples `first` ...
+// `first` + 7, each between the two samples around its offset. Where the
+// offsets' whole parts stay within one step and the reads do not reach the
+// end of the circle, three overlapping rows and a select give every lane
+// its pair; elsewhere each lane's pair is picked one by one.
+static V8 modulated_row(const FdnTank* tank, int k, uint32_t first)
+{
+    static const float STEPS[SPAN] = {0, 1, 2, 3, 4, 5, 6, 7};
+    const TankLine* line = &tank->lines[k];
+    const uint64_t length = line->plan.length;
+    const V8 index = v8_add(v8_set1(static_cast<float>(first)), v8_load(STEPS));
+    const V8 offset = tank_mod_offset(index, v8_set1(tank->read_slope[k]), v8_set1(tank->read_start[k]));
+    const V8 whole = lane_floor(offset);
+    float wholes[SPAN];
+    v8_store(wholes, whole);
+    const float low = wholes[0] < wholes[SPAN - 1] ? wholes[0] : wholes[SPAN - 1];
+    const float high = wholes[0] < wholes[SPAN - 1] ? wholes[SPAN - 1] : wholes[0];
+    const uint64_t at = line->write_pos + to_u64(low);
+    V8 a, b;
+    if (high - low <= 1.0f && at + SPAN + 1 < length) {
+        const V8 r0 = v8_load(line->buffer + at), r1 = v8_load(line->buffer + at + 1),
+                 r2 = v8_load(line->buffer + at + 2);
+        const V8 up = v8_greater(whole, v8_set1(low));
+        a = v8_select(up, r1, r0);
+        b = v8_select(up, r2, r1);
+    } else {
+        float ra[SPAN], rb[SPAN];
+        for (uint64_t j = 0; j < SPAN; ++j) {
+            uint64_t i = line->write_pos + j + to_u64(wholes[j]);
+            while (i >= length) i -= length;
+            ra[j] = line->buffer[i];
+            rb[j] = line->buffer[i + 1 >= length ? 0 : i + 1];
+        }
+        a = v8_load(ra);
+        b = v8_load(rb);
+    }
+    return tank_mod_read(a, b, offset, whole);
 }
 
 // A span reads all its samples before it writes any, which needs every line
@@ -237,15 +280,22 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
     bool in_lanes = true;
     bool owed = false;  // the form of sample i - 1
     uint32_t i = 0;
+    const bool moving = tank->mod_depth > 0.0f;
     while (i < n) {
-        // Lanes for eight samples unless a line changes its length inside them.
+        // Lanes for eight samples unless a line changes its length inside
+        // them, or they would cross the end of a modulation segment.
         const bool contiguous = room >= SPAN;
-        if (n - i >= SPAN && long_lines && (contiguous || wraps_keep_lengths(tank))) {
+        const bool in_segment = !moving || tank->mod_index + SPAN <= TANK_MOD_SEGMENT;
+        if (n - i >= SPAN && long_lines && in_segment && (contiguous || wraps_keep_lengths(tank))) {
             if (!in_lanes) lanes_load<masks>(tank, &v);
             in_lanes = true;
             V8 r[TANK_LINES], s[TANK_LINES];
             const TankLine* lines = tank->lines;
-            if (contiguous) {
+            if (moving) {
+                if (tank->mod_index == 0) tank_mod_segment(tank);
+                for (int k = 0; k < TANK_LINES; ++k) r[k] = modulated_row(tank, k, tank->mod_index);
+                tank->mod_index = (tank->mod_index + SPAN) % TANK_MOD_SEGMENT;
+            } else if (contiguous) {
                 for (int k = 0; k < TANK_LINES; ++k) {
                     const float* at = lines[k].buffer + lines[k].write_pos;
                     r[k] = v8_load(at);

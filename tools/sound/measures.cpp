@@ -343,8 +343,10 @@ double sine_residual_db(const Samples& out, double rate, double hz, size_t from)
 
 namespace {
 
-// RMS spread in cents of the power spectrum within +-50 cents of hz.
-double spread_cents(const std::vector<double>& x, double rate, double hz)
+// Mean and RMS spread in cents of the power spectrum within +-50 cents of
+// hz (x Hann-windowed, zero-padded fourfold).
+void cents_moments(const std::vector<double>& x, double rate, double hz, double* mean_cents,
+                   double* spread)
 {
     const size_t size = even_size(4 * x.size());
     std::vector<double> w(x.size());
@@ -361,12 +363,39 @@ double spread_cents(const std::vector<double>& x, double rate, double hz)
         first += p * cents;
         second += p * cents * cents;
     }
-    if (!(sum > 0.0)) return 0.0;
+    if (!(sum > 0.0)) {
+        *mean_cents = 0.0;
+        *spread = 0.0;
+        return;
+    }
     const double mean = first / sum;
-    return std::sqrt(std::max(0.0, second / sum - mean * mean));
+    *mean_cents = mean;
+    *spread = std::sqrt(std::max(0.0, second / sum - mean * mean));
+}
+
+double spread_cents(const std::vector<double>& x, double rate, double hz)
+{
+    double mean, spread;
+    cents_moments(x, rate, hz, &mean, &spread);
+    return spread;
 }
 
 }  // namespace
+
+double sine_waver_cents(const Samples& out, double rate, double hz)
+{
+    const size_t frame = 4096, hop = 2048;
+    double sum = 0.0;
+    size_t count = 0;
+    for (size_t at = 0; at + frame <= out.size(); at += hop) {
+        const std::vector<double> x(out.begin() + long(at), out.begin() + long(at + frame));
+        double mean, spread;
+        cents_moments(x, rate, hz, &mean, &spread);
+        sum += mean * mean;
+        ++count;
+    }
+    return count ? std::sqrt(sum / double(count)) : 0.0;
+}
 
 double sine_spread_cents(const Samples& out, double rate, double hz)
 {

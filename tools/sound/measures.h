@@ -83,6 +83,12 @@ double sine_residual_db(const Samples& out, double rate, double hz, size_t from)
 // spread the window alone gives a pure sine of that length.
 double sine_spread_cents(const Samples& out, double rate, double hz);
 
+// Pitch waver of a steady sine: in frames of 4096 samples (half overlapped),
+// the power-weighted mean frequency within +-50 cents of `hz`; the RMS of
+// its deviation from `hz` over the frames, in cents. What an ear follows as
+// the pitch of the tail, where the spread above is its chorus-like width.
+double sine_waver_cents(const Samples& out, double rate, double hz);
+
 // Decay of a held tail: the change in dB of the energy in one octave band (or
 // broadband, centre 0) between the second after `from` and the second ending
 // at the end of x.

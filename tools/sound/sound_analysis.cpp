@@ -64,6 +64,7 @@ struct Figures {
     double hold_all = 0;
     double variance_db = 0;
     double spread_cents = 0;
+    double waver_cents = 0;
     double loudness_db = 0;
     double peak = 0;
 };
@@ -169,6 +170,8 @@ bool measure(HostWorld* world, const std::string& arg, const char* png_dir, Figu
         const Samples last_l(sl.begin() + long(from), sl.end()), last_r(sr.begin() + long(from), sr.end());
         f.spread_cents = std::max(sine_spread_cents(last_l, RATE, 1000.0),
                                   sine_spread_cents(last_r, RATE, 1000.0));
+        f.waver_cents = std::max(sine_waver_cents(last_l, RATE, 1000.0),
+                                 sine_waver_cents(last_r, RATE, 1000.0));
     }
 
     Samples pl, pr;
@@ -229,12 +232,12 @@ void print_header(bool markdown)
 {
     if (markdown) {
         std::printf("| Configuration | Colour dB | Peaks (worst) | Flutter | Density 0.9 | First arrival | IACC "
-                    "| T20 / decay | T20 125 Hz ... 8 kHz (s) | Time variance | Pitch spread | Loudness | Peak |\n");
+                    "| T20 / decay | T20 125 Hz ... 8 kHz (s) | Time variance | Pitch waver / spread | Loudness | Peak |\n");
         std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     } else {
-        std::printf("%-28s %6s %5s %13s %14s %8s %8s %6s %13s  %-41s %7s %6s %7s %6s\n", "configuration",
+        std::printf("%-28s %6s %5s %13s %14s %8s %8s %6s %13s  %-41s %7s %12s %7s %6s\n", "configuration",
                     "colour", "peaks", "worst", "flutter", "density", "arrival", "IACC", "T20/decay",
-                    "T20 per octave 125 Hz ... 8 kHz (s)", "var dB", "cents", "RMS dB", "peak");
+                    "T20 per octave 125 Hz ... 8 kHz (s)", "var dB", "waver/spread", "RMS dB", "peak");
     }
 }
 
@@ -260,14 +263,14 @@ void print_row(const Figures& f, bool markdown)
         for (int b = 0; b < BAND_COUNT; ++b)
             used += std::snprintf(bands + used, sizeof bands - used, "%s%.2f", b ? " " : "", f.t20_band[b]);
         std::snprintf(variance, sizeof variance, "%.0f", f.variance_db);
-        std::snprintf(spread, sizeof spread, "%.1f", f.spread_cents);
+        std::snprintf(spread, sizeof spread, "%.1f/%.1f", f.waver_cents, f.spread_cents);
     }
     if (markdown) {
         std::printf("| %s | %.2f | %d (%s) | %s | %s | %.0f ms | %.2f | %s | %s | %s dB | %s cents | %.1f dB | %.1f dB |\n",
                     f.name.c_str(), f.colour.deviation_db, f.colour.peaks, worst, flutter_text, density,
                     f.arrival_ms, f.iacc_value, t20_text, bands, variance, spread, f.loudness_db, f.peak);
     } else {
-        std::printf("%-28s %6.2f %5d %13s %14s %8s %6.0fms %6.2f %13s  %-41s %7s %6s %7.1f %6.1f\n",
+        std::printf("%-28s %6.2f %5d %13s %14s %8s %6.0fms %6.2f %13s  %-41s %7s %12s %7.1f %6.1f\n",
                     f.name.c_str(), f.colour.deviation_db, f.colour.peaks, worst, flutter_text, density,
                     f.arrival_ms, f.iacc_value, t20_text, bands, variance, spread, f.loudness_db, f.peak);
     }
