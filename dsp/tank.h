@@ -49,23 +49,26 @@ typedef struct {
     // Modulated reads (the tank modulation control): each line reads its
     // delay a slowly moving, fractional number of samples short of its
     // length, so that the network's resonances drift instead of ringing in
-    // place. The offset moves in segments of TANK_MOD_SEGMENT samples, in a
-    // straight line from its value at one segment's start to the next's.
-    // Depth 0 reads the plain delay and leaves these fields alone.
+    // place. The fraction is a first-order allpass (lossless: a frozen tail
+    // keeps every band), whose coefficient moves in segments of
+    // TANK_MOD_SEGMENT samples, in a straight line from its value at one
+    // segment's start to the next's. Depth 0 reads the plain delay and
+    // leaves these fields alone.
     float mod_depth;                    // swing of the read offset, samples
     uint32_t mod_index;                 // sample within the segment
     uint32_t mod_phase[TANK_LINES];     // each line's slow oscillator
     uint32_t mod_rate[TANK_LINES];      // its phase step per segment
-    float read_start[TANK_LINES];       // samples the read is ahead of the write at
-                                        // the segment's start
-    float read_slope[TANK_LINES];       // added per sample of the segment
+    uint32_t read_whole[TANK_LINES];    // whole samples the read is ahead of the
+                                        // write in this segment
+    float read_coef[TANK_LINES];        // allpass coefficient at the segment's start
+    float read_coef_slope[TANK_LINES];  // added per sample of the segment
+    float read_history[TANK_LINES];     // the allpass's last output
 } FdnTank;
 
 enum { TANK_MOD_SEGMENT = 16 };
 // The read offset's swing at full modulation, in milliseconds, and the
 // bound of any swing in samples (each line also swings at most an eighth of
-// its length). Within the bound the offset moves less than one sample in
-// eight, so a span of eight reads spans at most two whole offsets.
+// its length).
 static const float TANK_MOD_FULL_MS = 2.0f;
 static const float TANK_MOD_MAX_SAMPLES = 200.0f;
 

@@ -65,6 +65,12 @@ static float mod_offset_at(uint32_t phase, float depth)
     return 1.0f + depth * (1.0f + sine);
 }
 
+// The allpass coefficient that delays by d samples (about, for d near 1).
+static float allpass_coef(float d)
+{
+    return (1.0f - d) / (1.0f + d);
+}
+
 void tank_mod_segment(FdnTank* tank)
 {
     for (int k = 0; k < TANK_LINES; ++k) {
@@ -75,9 +81,17 @@ void tank_mod_segment(FdnTank* tank)
         const float depth = tank->mod_depth < most ? tank->mod_depth : most;
         const float start = mod_offset_at(tank->mod_phase[k], depth);
         tank->mod_phase[k] += tank->mod_rate[k];
-        const float end = mod_offset_at(tank->mod_phase[k], depth);
-        tank->read_start[k] = start;
-        tank->read_slope[k] = (end - start) * (1.0f / TANK_MOD_SEGMENT);
+        float end = mod_offset_at(tank->mod_phase[k], depth);
+        // At most 0.9 samples per segment (far more than any setting moves),
+        // so that the allpass delay stays within 0.05 ... 1.95 samples.
+        end = end > start + 0.9f ? start + 0.9f : (end < start - 0.9f ? start - 0.9f : end);
+        // The whole read offset puts the allpass delay (whole - offset) near
+        // 1 in the middle of the segment.
+        const float whole = std::floor(0.5f * (start + end) + 0.5f) + 1.0f;
+        tank->read_whole[k] = static_cast<uint32_t>(to_u64(whole));
+        const float coef_start = allpass_coef(whole - start), coef_end = allpass_coef(whole - end);
+        tank->read_coef[k] = coef_start;
+        tank->read_coef_slope[k] = (coef_end - coef_start) * (1.0f / TANK_MOD_SEGMENT);
     }
 }
 
@@ -123,17 +137,16 @@ void tank_keep_time(FdnTank* tank, uint64_t n)
 }
 
 // Line k's modulated read at write position p: the two samples of the
-// circle around the offset at this sample of the segment.
-static float modulated_read(const FdnTank* tank, int k, uint64_t p, float index)
+// circle at the segment's whole offset through the line's allpass.
+static float modulated_read(FdnTank* tank, int k, uint64_t p, float index)
 {
     const TankLine* line = &tank->lines[k];
     const uint64_t length = line->plan.length;
-    const float offset = tank_mod_offset(index, tank->read_slope[k], tank->read_start[k]);
-    const float whole = lane_floor(offset);
-    uint64_t at = p + to_u64(whole);
+    uint64_t at = p + tank->read_whole[k];
     at = at >= length ? at - length : at;
-    const uint64_t next = at + 1 >= length ? 0 : at + 1;
-    return tank_mod_read(line->buffer[at], line->buffer[next], offset, whole);
+    const uint64_t before = at == 0 ? length - 1 : at - 1;
+    const float coef = tank_mod_coef(index, tank->read_coef_slope[k], tank->read_coef[k]);
+    return tank_mod_allpass(coef, line->buffer[at], line->buffer[before], &tank->read_history[k]);
 }
 
 void tank_step(FdnTank* tank, float x)

@@ -48,8 +48,10 @@ void tank_setup(FdnTank* tank, float sample_rate)
         tank->highpass_on[k] = false;
         tank->mod_phase[k] = 0;
         tank->mod_rate[k] = 0;
-        tank->read_start[k] = 1.0f;
-        tank->read_slope[k] = 0.0f;
+        tank->read_whole[k] = 2;
+        tank->read_coef[k] = 0.0f;
+        tank->read_coef_slope[k] = 0.0f;
+        tank->read_history[k] = 0.0f;
     }
     tank->mod_depth = 0.0f;
     tank->mod_index = 0;
@@ -81,7 +83,13 @@ void set_tank_mod(FdnTank tanks[TANK_COUNT], float depth_samples)
     const float depth = depth_samples > 0.0f ? (depth_samples < TANK_MOD_MAX_SAMPLES ? depth_samples
                                                                                   : TANK_MOD_MAX_SAMPLES)
                                              : 0.0f;
-    for (int t = 0; t < TANK_COUNT; ++t) tanks[t].mod_depth = depth;
+    for (int t = 0; t < TANK_COUNT; ++t) {
+        tanks[t].mod_depth = depth;
+        // Plain reads leave the allpasses unused: they start again from
+        // silence, and a tail that dies away meanwhile can rest.
+        if (depth == 0.0f)
+            for (float& h : tanks[t].read_history) h = 0.0f;
+    }
 }
 
 void tank_clear(FdnTank* tank)

@@ -40,21 +40,23 @@ static inline F tank_line_write(F mixed, F gain, F x)
     return lane_fma(mixed, gain, x);
 }
 
-// A modulated read. The offset at sample `index` of the segment is the
-// segment's starting offset plus index times its slope (one fused
-// multiply-add); its whole samples pick the two line samples a and b around
-// it (exact floor), and its fraction interpolates them (one fused
-// multiply-add).
+// A modulated read: the line's sample at the segment's whole offset
+// (`newer`) and the one before it (`older`) through a first-order allpass
+// whose coefficient at sample `index` of the segment is the segment's start
+// plus index times its slope (one fused multiply-add each):
+// y = a (newer - y') + older, y' the allpass's last output.
 template <typename F>
-static inline F tank_mod_offset(F index, F slope, F start)
+static inline F tank_mod_coef(F index, F slope, F start)
 {
     return lane_fma(index, slope, start);
 }
 
 template <typename F>
-static inline F tank_mod_read(F a, F b, F offset, F whole)
+static inline F tank_mod_allpass(F coef, F newer, F older, F* history)
 {
-    return lane_fma(lane_sub(offset, whole), lane_sub(b, a), a);
+    const F y = lane_fma(coef, lane_sub(newer, *history), older);
+    *history = y;
+    return y;
 }
 
 // The output forms' sums over the eight line outputs l[0..7].

@@ -18,9 +18,10 @@ static const float BYPASS_FADE_SECONDS = 0.005f;
 // What the engine knows about its own silence (engine/idle.cpp).
 enum {
     WATCHED_LINES = MOD_DELAY_COUNT + TANK_COUNT * TANK_LINES + DIFFUSER_COUNT,
-    // Line outputs, mixes and both filter states of every tank line, the
-    // delay lines' lowpass histories, the diffusers' damping, the wet pair.
-    IDLE_SNAPSHOT = TANK_COUNT * TANK_LINES * 4 + MOD_DELAY_COUNT * DELAY_LOWPASS_HISTORY +
+    // Line outputs, mixes, both filter states and the modulated read's
+    // allpass of every tank line, the delay lines' lowpass histories, the
+    // diffusers' damping, the wet pair.
+    IDLE_SNAPSHOT = TANK_COUNT * TANK_LINES * 5 + MOD_DELAY_COUNT * DELAY_LOWPASS_HISTORY +
                     DIFFUSER_COUNT + 2,
 };
 

@@ -80,12 +80,13 @@ void gather_rest(const DspState* dsp, float out[IDLE_SNAPSHOT])
     float* o = out;
     for (int t = 0; t < TANK_COUNT; ++t) {
         const FdnTank& tank = dsp->tanks[t];
-        for (int k = 0; k < TANK_LINES; ++k, o += 4) {
+        for (int k = 0; k < TANK_LINES; ++k, o += 5) {
             if (!(run & (1u << (COMPONENT_TANK_0 + t)))) continue;
             o[0] = tank.line_out[k];
             o[1] = tank.mixed[k];
             o[2] = tank.lowpass[k].state;
             o[3] = tank.highpass[k].state;
+            o[4] = tank.read_history[k];
         }
     }
     if (run & (1u << COMPONENT_DELAY_LINES))

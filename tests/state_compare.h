@@ -39,8 +39,9 @@ inline bool same_tank(const FdnTank& a, const FdnTank& b)
                 SAME_FIELD(a, b, line_gain) && SAME_FIELD(a, b, lowpass_on) &&
                 SAME_FIELD(a, b, highpass_on) && SAME_FIELD(a, b, mod_depth) &&
                 SAME_FIELD(a, b, mod_index) && SAME_FIELD(a, b, mod_phase) &&
-                SAME_FIELD(a, b, mod_rate) && SAME_FIELD(a, b, read_start) &&
-                SAME_FIELD(a, b, read_slope);
+                SAME_FIELD(a, b, mod_rate) && SAME_FIELD(a, b, read_whole) &&
+                SAME_FIELD(a, b, read_coef) && SAME_FIELD(a, b, read_coef_slope) &&
+                SAME_FIELD(a, b, read_history);
     for (int k = 0; k < TANK_LINES; ++k)
         same = same && a.lines[k].write_pos == b.lines[k].write_pos &&
                same_plan(a.lines[k].plan, b.lines[k].plan) && SAME_FIELD(a, b, lines[k].buffer) &&

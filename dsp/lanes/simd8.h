@@ -27,9 +27,6 @@ inline V8 v8_fms(V8 a, V8 b, V8 c) { return _mm256_fmsub_ps(a, b, c); }
 inline V8 v8_xor(V8 a, V8 b) { return _mm256_xor_ps(a, b); }
 // if_true where the mask lane is all ones, else if_false.
 inline V8 v8_select(V8 mask, V8 if_true, V8 if_false) { return _mm256_blendv_ps(if_false, if_true, mask); }
-// Rounded toward minus infinity (exact), and all ones where a > b.
-inline V8 v8_floor(V8 a) { return _mm256_floor_ps(a); }
-inline V8 v8_greater(V8 a, V8 b) { return _mm256_cmp_ps(a, b, _CMP_GT_OQ); }
 
 // Eight (first, second) pairs from p[0..15] into two vectors, and back.
 inline void v8_load_pairs(const float* p, V8* first, V8* second)
@@ -106,11 +103,6 @@ inline V8 v8_select(V8 mask, V8 if_true, V8 if_false)
     return V8{vbslq_f32(vreinterpretq_u32_f32(mask.lo), if_true.lo, if_false.lo),
               vbslq_f32(vreinterpretq_u32_f32(mask.hi), if_true.hi, if_false.hi)};
 }
-inline V8 v8_floor(V8 a) { return V8{vrndmq_f32(a.lo), vrndmq_f32(a.hi)}; }
-inline V8 v8_greater(V8 a, V8 b)
-{
-    return V8{vreinterpretq_f32_u32(vcgtq_f32(a.lo, b.lo)), vreinterpretq_f32_u32(vcgtq_f32(a.hi, b.hi))};
-}
 
 inline void v8_load_pairs(const float* p, V8* first, V8* second)
 {
@@ -174,7 +166,6 @@ inline V8 lane_fma(V8 a, V8 b, V8 c) { return v8_fma(a, b, c); }
 inline V8 lane_fms(V8 a, V8 b, V8 c) { return v8_fms(a, b, c); }
 inline V8 lane_neg(V8 a) { return v8_xor(a, v8_set1(-0.0f)); }
 inline V8 lane_select(V8 mask, V8 if_true, V8 if_false) { return v8_select(mask, if_true, if_false); }
-inline V8 lane_floor(V8 a) { return v8_floor(a); }
 template <>
 inline V8 lane_splat<V8>(double x) { return v8_set1(static_cast<float>(x)); }
 #endif

@@ -35,6 +35,7 @@ typedef enum { FORM_REPLACE, FORM_ADD, FORM_STEREO } TankForm;
 typedef struct {
     V8 line_out;
     V8 before_last;  // line_out before the last sample, for the stored mix
+    V8 read_history; // the modulated reads' allpasses
     V8 gain;
     V8 hp_coefficient, hp_state, hp_mask;
     V8 lp_coefficient, lp_state, lp_mask;
@@ -66,6 +67,7 @@ static void lanes_load(const FdnTank* tank, TankLanes* v)
     v->line_out = v8_load(tank->line_out);
     v->before_last = v->line_out;
     v->gain = v8_load(tank->line_gain);
+    v->read_history = v8_load(tank->read_history);
     v8_load_pairs(&tank->highpass[0].coefficient, &v->hp_coefficient, &v->hp_state);
     v8_load_pairs(&tank->lowpass[0].coefficient, &v->lp_coefficient, &v->lp_state);
     if (MASKS) {
@@ -81,6 +83,7 @@ static void lanes_load(const FdnTank* tank, TankLanes* v)
 static void lanes_store(const TankLanes* v, FdnTank* tank, bool with_mix)
 {
     v8_store(tank->line_out, v->line_out);
+    v8_store(tank->read_history, v->read_history);
     v8_store_pairs(&tank->highpass[0].coefficient, v->hp_coefficient, v->hp_state);
     v8_store_pairs(&tank->lowpass[0].coefficient, v->lp_coefficient, v->lp_state);
     if (!with_mix) return;
@@ -124,43 +127,32 @@ static void store_row(TankLine* line, V8 value)
     for (uint64_t j = 0; j < SPAN; ++j) line->buffer[j < room ? line->write_pos + j : j - room] = row[j];
 }
 
-// A modulated row: the line's eight reads of segment samples `first` ...
-// `first` + 7, each between the two samples around its offset. Where the
-// offsets' whole parts stay within one step and the reads do not reach the
-// end of the circle, three overlapping rows and a select give every lane
-// its pair; elsewhere each lane's pair is picked one by one.
-static V8 modulated_row(const FdnTank* tank, int k, uint32_t first)
+// With modulation on: a line's eight reads at its segment's whole offset
+// (newer) and one sample before (older), in rows that wrap around the
+// circle where they reach its end, and the allpass coefficients of segment
+// samples `first` ... `first` + 7.
+static void modulated_rows(const FdnTank* tank, int k, uint32_t first, V8* newer, V8* older, V8* coef)
 {
     static const float STEPS[SPAN] = {0, 1, 2, 3, 4, 5, 6, 7};
     const TankLine* line = &tank->lines[k];
     const uint64_t length = line->plan.length;
-    const V8 index = v8_add(v8_set1(static_cast<float>(first)), v8_load(STEPS));
-    const V8 offset = tank_mod_offset(index, v8_set1(tank->read_slope[k]), v8_set1(tank->read_start[k]));
-    const V8 whole = lane_floor(offset);
-    float wholes[SPAN];
-    v8_store(wholes, whole);
-    const float low = wholes[0] < wholes[SPAN - 1] ? wholes[0] : wholes[SPAN - 1];
-    const float high = wholes[0] < wholes[SPAN - 1] ? wholes[SPAN - 1] : wholes[0];
-    const uint64_t at = line->write_pos + to_u64(low);
-    V8 a, b;
-    if (high - low <= 1.0f && at + SPAN + 1 < length) {
-        const V8 r0 = v8_load(line->buffer + at), r1 = v8_load(line->buffer + at + 1),
-                 r2 = v8_load(line->buffer + at + 2);
-        const V8 up = v8_greater(whole, v8_set1(low));
-        a = v8_select(up, r1, r0);
-        b = v8_select(up, r2, r1);
+    const uint64_t at = line->write_pos + tank->read_whole[k];
+    if (at + SPAN <= length) {
+        *newer = v8_load(line->buffer + at);
+        *older = v8_load(line->buffer + at - 1);
     } else {
-        float ra[SPAN], rb[SPAN];
+        float rn[SPAN], ro[SPAN];
         for (uint64_t j = 0; j < SPAN; ++j) {
-            uint64_t i = line->write_pos + j + to_u64(wholes[j]);
+            uint64_t i = at + j;
             while (i >= length) i -= length;
-            ra[j] = line->buffer[i];
-            rb[j] = line->buffer[i + 1 >= length ? 0 : i + 1];
+            rn[j] = line->buffer[i];
+            ro[j] = line->buffer[i == 0 ? length - 1 : i - 1];
         }
-        a = v8_load(ra);
-        b = v8_load(rb);
+        *newer = v8_load(rn);
+        *older = v8_load(ro);
     }
-    return tank_mod_read(a, b, offset, whole);
+    const V8 index = v8_add(v8_set1(static_cast<float>(first)), v8_load(STEPS));
+    *coef = tank_mod_coef(index, v8_set1(tank->read_coef_slope[k]), v8_set1(tank->read_coef[k]));
 }
 
 // A span reads all its samples before it writes any, which needs every line
@@ -289,12 +281,15 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
         if (n - i >= SPAN && long_lines && in_segment && (contiguous || wraps_keep_lengths(tank))) {
             if (!in_lanes) lanes_load<masks>(tank, &v);
             in_lanes = true;
-            V8 r[TANK_LINES], s[TANK_LINES];
+            V8 r[TANK_LINES], s[TANK_LINES], older[TANK_LINES], coef[TANK_LINES];
             const TankLine* lines = tank->lines;
             if (moving) {
                 if (tank->mod_index == 0) tank_mod_segment(tank);
-                for (int k = 0; k < TANK_LINES; ++k) r[k] = modulated_row(tank, k, tank->mod_index);
+                for (int k = 0; k < TANK_LINES; ++k)
+                    modulated_rows(tank, k, tank->mod_index, &r[k], &older[k], &coef[k]);
                 tank->mod_index = (tank->mod_index + SPAN) % TANK_MOD_SEGMENT;
+                v8_transpose(older);
+                v8_transpose(coef);
             } else if (contiguous) {
                 for (int k = 0; k < TANK_LINES; ++k) {
                     const float* at = lines[k].buffer + lines[k].write_pos;
@@ -311,6 +306,7 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
             const V8 input = v8_load(in + i);
             V8 hp_state = v.hp_state, lp_state = v.lp_state;
             for (int j = 0; j < SPAN; ++j) {
+                if (moving) r[j] = tank_mod_allpass(coef[j], r[j], older[j], &v.read_history);
                 if (HP == FILTERS_ALL && LP == FILTERS_ALL) {
                     r[j] = highpass_lowpass_step(v.hp_coefficient, v.lp_coefficient, &hp_state,
                                                  &lp_state, r[j]);
