@@ -36,6 +36,26 @@ BENCHMARK(BM_Mode)
     ->ArgNames({"mode", "period", "filters", "moving"})
     ->ArgsProduct({{0, 1, 2, 3, 4}, {16, 64, 256, 1024}, {1, 0}, {0, 1}});
 
+// The tanks' modulated reads: every mode at 64 and 256 samples per period,
+// the tank modulation at 0 and 50 %, everything else at its default.
+static void BM_ModeTankMod(benchmark::State& state)
+{
+    const uint32_t period = static_cast<uint32_t>(state.range(1));
+    BenchEngine e(period);
+    e.values[PORT_MODE_SEL] = static_cast<float>(state.range(0));
+    e.values[PORT_TANK_MOD] = static_cast<float>(state.range(2));
+    for (int i = 0; i < 48000 / static_cast<int>(period); ++i) e.run(period);  // tanks filled
+    for (auto _ : state) {
+        e.run(period);
+        benchmark::DoNotOptimize(e.out_l.data());
+        benchmark::ClobberMemory();
+    }
+    ns_per_sample(state, period);
+}
+BENCHMARK(BM_ModeTankMod)
+    ->ArgNames({"mode", "period", "tank_mod"})
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {64, 256}, {0, 50}});
+
 // An instance whose tail has died away: half a second of noise, then
 // silence until the output has been exactly zero for a second and the
 // engine has gone idle (with flush-to-zero, as the plugin runs), then silent

@@ -32,6 +32,9 @@ static inline float lane_mul(float a, float b) { return a * b; }
 static inline float lane_fma(float a, float b, float c) { return std::fma(a, b, c); }
 static inline float lane_fms(float a, float b, float c) { return std::fma(a, b, -c); }
 static inline float lane_neg(float a) { return -a; }
+static inline float lane_div(float a, float b) { return a / b; }
+static inline float lane_abs(float a) { return std::fabs(a); }
+static inline float lane_floor(float a) { return std::floor(a); }
 static inline bool lane_ge(float a, float b) { return a >= b; }
 static inline bool lane_lt(float a, float b) { return a < b; }
 static inline bool lane_gt(float a, float b) { return a > b; }

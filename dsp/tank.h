@@ -65,7 +65,7 @@ typedef struct {
     float read_history[TANK_LINES];     // the allpass's last output
 } FdnTank;
 
-enum { TANK_MOD_SEGMENT = 16 };
+enum { TANK_MOD_SEGMENT = 32 };
 // The read offset's swing at full modulation, in milliseconds, and the
 // bound of any swing in samples (each line also swings at most an eighth of
 // its length).

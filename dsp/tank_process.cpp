@@ -55,44 +55,14 @@ static void silent_line_change_length(TankLine* line)
     take_next_length(&line->plan);
 }
 
-// The read offset at an oscillator phase: the phase as t in -1 ... 1, a
-// parabolic sine 4 t (1 - |t|), and the offset 1 + depth (1 + sine): from
-// one sample to 1 + 2 depth ahead of the write.
-static float mod_offset_at(uint32_t phase, float depth)
-{
-    const float t = static_cast<float>(phase) * 4.656612873e-10f - 1.0f;  // 2^-31
-    const float sine = 4.0f * t * (1.0f - std::fabs(t));
-    return 1.0f + depth * (1.0f + sine);
-}
-
-// The allpass coefficient that delays by d samples (about, for d near 1).
-static float allpass_coef(float d)
-{
-    return (1.0f - d) / (1.0f + d);
-}
-
 void tank_mod_segment(FdnTank* tank)
 {
-    for (int k = 0; k < TANK_LINES; ++k) {
-        // A short line swings at most an eighth of its length, so that its
-        // reads stay far behind its writes even after the line shrinks by
-        // a quarter at a wrap inside the segment.
-        const float most = static_cast<float>(tank->lines[k].plan.length) * 0.125f;
-        const float depth = tank->mod_depth < most ? tank->mod_depth : most;
-        const float start = mod_offset_at(tank->mod_phase[k], depth);
-        tank->mod_phase[k] += tank->mod_rate[k];
-        float end = mod_offset_at(tank->mod_phase[k], depth);
-        // At most 0.9 samples per segment (far more than any setting moves),
-        // so that the allpass delay stays within 0.05 ... 1.95 samples.
-        end = end > start + 0.9f ? start + 0.9f : (end < start - 0.9f ? start - 0.9f : end);
-        // The whole read offset puts the allpass delay (whole - offset) near
-        // 1 in the middle of the segment.
-        const float whole = std::floor(0.5f * (start + end) + 0.5f) + 1.0f;
-        tank->read_whole[k] = static_cast<uint32_t>(to_u64(whole));
-        const float coef_start = allpass_coef(whole - start), coef_end = allpass_coef(whole - end);
-        tank->read_coef[k] = coef_start;
-        tank->read_coef_slope[k] = (coef_end - coef_start) * (1.0f / TANK_MOD_SEGMENT);
-    }
+    float t_start[TANK_LINES], t_end[TANK_LINES], depth[TANK_LINES], whole[TANK_LINES];
+    tank_mod_positions(tank, t_start, t_end, depth);
+    for (int k = 0; k < TANK_LINES; ++k)
+        tank_mod_segment_step(t_start[k], t_end[k], depth[k], &whole[k], &tank->read_coef[k],
+                              &tank->read_coef_slope[k]);
+    tank_mod_store_wholes(tank, whole);
 }
 
 // n samples of the silent lines' positions and length steps.

@@ -40,6 +40,76 @@ static inline F tank_line_write(F mixed, F gain, F x)
     return lane_fma(mixed, gain, x);
 }
 
+// The modulated reads of a segment, for each line: from its oscillator's
+// position t (-1 ... 1) at the segment's start and end and its swing, the
+// read offsets there (1 + depth (1 + sine), a parabolic sine 4 t (1 - |t|):
+// from one sample to 1 + 2 depth ahead of the write), the end held within
+// 0.9 samples of the start (far more than any setting moves); the whole
+// offset, which puts the allpass delay (whole - offset) near 1 in the middle
+// of the segment; the allpass coefficients (1 - d) / (1 + d) that delay by
+// d at the start and the end, and their slope per sample.
+template <typename F>
+static inline F tank_mod_offset_at(F t, F depth)
+{
+    const F one = lane_splat<F>(1.0);
+    const F sine = lane_mul(lane_mul(lane_splat<F>(4.0), t), lane_sub(one, lane_abs(t)));
+    return lane_add(one, lane_mul(depth, lane_add(one, sine)));
+}
+
+template <typename F>
+static inline F tank_mod_allpass_coef(F d)
+{
+    const F one = lane_splat<F>(1.0);
+    return lane_div(lane_sub(one, d), lane_add(one, d));
+}
+
+template <typename F>
+static inline void tank_mod_segment_step(F t_start, F t_end, F depth, F* whole, F* coef, F* slope)
+{
+    const F start = tank_mod_offset_at(t_start, depth);
+    const F reach = lane_splat<F>(0.9);
+    const F most = lane_add(start, reach), least = lane_sub(start, reach);
+    F end = tank_mod_offset_at(t_end, depth);
+    end = lane_select(lane_gt(end, most), most, lane_select(lane_lt(end, least), least, end));
+    const F half = lane_splat<F>(0.5);
+    *whole = lane_add(lane_floor(lane_add(lane_mul(half, lane_add(start, end)), half)), lane_splat<F>(1.0));
+    const F at_start = tank_mod_allpass_coef(lane_sub(*whole, start));
+    const F at_end = tank_mod_allpass_coef(lane_sub(*whole, end));
+    *coef = at_start;
+    *slope = lane_mul(lane_sub(at_end, at_start), lane_splat<F>(1.0 / TANK_MOD_SEGMENT));
+}
+
+// A phase as a position -1 ... 1: its distance from half a turn, in turns
+// of 2^31.
+static inline float phase_position(uint32_t phase)
+{
+    const int32_t centred = static_cast<int32_t>(phase ^ 0x80000000u);  // phase - 2^31, exactly
+    return static_cast<float>(centred) * 4.656612873e-10f;                 // 2^-31
+}
+
+// A segment's oscillator positions and swings, in scalar code that both
+// paths share: each line's phase at the start and the end of the segment
+// as t (the phases move on by one segment), and its swing (a short line
+// swings at most an eighth of its length, so that its reads stay far behind
+// its writes even after the line shrinks by a quarter at a wrap inside the
+// segment).
+static inline void tank_mod_positions(FdnTank* tank, float t_start[TANK_LINES], float t_end[TANK_LINES],
+                                      float depth[TANK_LINES])
+{
+    for (int k = 0; k < TANK_LINES; ++k) {
+        const float most = static_cast<float>(tank->lines[k].plan.length) * 0.125f;
+        depth[k] = tank->mod_depth < most ? tank->mod_depth : most;
+        t_start[k] = phase_position(tank->mod_phase[k]);
+        tank->mod_phase[k] += tank->mod_rate[k];
+        t_end[k] = phase_position(tank->mod_phase[k]);
+    }
+}
+
+static inline void tank_mod_store_wholes(FdnTank* tank, const float whole[TANK_LINES])
+{
+    for (int k = 0; k < TANK_LINES; ++k) tank->read_whole[k] = static_cast<uint32_t>(to_u64(whole[k]));
+}
+
 // A modulated read: the line's sample at the segment's whole offset
 // (`newer`) and the one before it (`older`) through a first-order allpass
 // whose coefficient at sample `index` of the segment is the segment's start

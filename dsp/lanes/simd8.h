@@ -27,6 +27,13 @@ inline V8 v8_fms(V8 a, V8 b, V8 c) { return _mm256_fmsub_ps(a, b, c); }
 inline V8 v8_xor(V8 a, V8 b) { return _mm256_xor_ps(a, b); }
 // if_true where the mask lane is all ones, else if_false.
 inline V8 v8_select(V8 mask, V8 if_true, V8 if_false) { return _mm256_blendv_ps(if_false, if_true, mask); }
+inline V8 v8_div(V8 a, V8 b) { return _mm256_div_ps(a, b); }
+inline V8 v8_abs(V8 a) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), a); }
+// Rounded toward minus infinity (exact).
+inline V8 v8_floor(V8 a) { return _mm256_floor_ps(a); }
+// All ones where a > b (a < b).
+inline V8 v8_gt(V8 a, V8 b) { return _mm256_cmp_ps(a, b, _CMP_GT_OQ); }
+inline V8 v8_lt(V8 a, V8 b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
 
 // Eight (first, second) pairs from p[0..15] into two vectors, and back.
 inline void v8_load_pairs(const float* p, V8* first, V8* second)
@@ -103,6 +110,17 @@ inline V8 v8_select(V8 mask, V8 if_true, V8 if_false)
     return V8{vbslq_f32(vreinterpretq_u32_f32(mask.lo), if_true.lo, if_false.lo),
               vbslq_f32(vreinterpretq_u32_f32(mask.hi), if_true.hi, if_false.hi)};
 }
+inline V8 v8_div(V8 a, V8 b) { return V8{vdivq_f32(a.lo, b.lo), vdivq_f32(a.hi, b.hi)}; }
+inline V8 v8_abs(V8 a) { return V8{vabsq_f32(a.lo), vabsq_f32(a.hi)}; }
+inline V8 v8_floor(V8 a) { return V8{vrndmq_f32(a.lo), vrndmq_f32(a.hi)}; }
+inline V8 v8_gt(V8 a, V8 b)
+{
+    return V8{vreinterpretq_f32_u32(vcgtq_f32(a.lo, b.lo)), vreinterpretq_f32_u32(vcgtq_f32(a.hi, b.hi))};
+}
+inline V8 v8_lt(V8 a, V8 b)
+{
+    return V8{vreinterpretq_f32_u32(vcltq_f32(a.lo, b.lo)), vreinterpretq_f32_u32(vcltq_f32(a.hi, b.hi))};
+}
 
 inline void v8_load_pairs(const float* p, V8* first, V8* second)
 {
@@ -166,6 +184,11 @@ inline V8 lane_fma(V8 a, V8 b, V8 c) { return v8_fma(a, b, c); }
 inline V8 lane_fms(V8 a, V8 b, V8 c) { return v8_fms(a, b, c); }
 inline V8 lane_neg(V8 a) { return v8_xor(a, v8_set1(-0.0f)); }
 inline V8 lane_select(V8 mask, V8 if_true, V8 if_false) { return v8_select(mask, if_true, if_false); }
+inline V8 lane_div(V8 a, V8 b) { return v8_div(a, b); }
+inline V8 lane_abs(V8 a) { return v8_abs(a); }
+inline V8 lane_floor(V8 a) { return v8_floor(a); }
+inline V8 lane_gt(V8 a, V8 b) { return v8_gt(a, b); }
+inline V8 lane_lt(V8 a, V8 b) { return v8_lt(a, b); }
 template <>
 inline V8 lane_splat<V8>(double x) { return v8_set1(static_cast<float>(x)); }
 #endif

@@ -127,32 +127,42 @@ static void store_row(TankLine* line, V8 value)
     for (uint64_t j = 0; j < SPAN; ++j) line->buffer[j < room ? line->write_pos + j : j - room] = row[j];
 }
 
-// With modulation on: a line's eight reads at its segment's whole offset
-// (newer) and one sample before (older), in rows that wrap around the
-// circle where they reach its end, and the allpass coefficients of segment
-// samples `first` ... `first` + 7.
-static void modulated_rows(const FdnTank* tank, int k, uint32_t first, V8* newer, V8* older, V8* coef)
+// A segment's read offsets for all eight lines at once: what
+// tank_mod_segment computes line by line.
+static void segment_lanes(FdnTank* tank)
 {
-    static const float STEPS[SPAN] = {0, 1, 2, 3, 4, 5, 6, 7};
-    const TankLine* line = &tank->lines[k];
+    float t_start[TANK_LINES], t_end[TANK_LINES], depth[TANK_LINES], whole[TANK_LINES];
+    tank_mod_positions(tank, t_start, t_end, depth);
+    V8 w, coef, slope;
+    tank_mod_segment_step(v8_load(t_start), v8_load(t_end), v8_load(depth), &w, &coef, &slope);
+    v8_store(whole, w);
+    v8_store(tank->read_coef, coef);
+    v8_store(tank->read_coef_slope, slope);
+    tank_mod_store_wholes(tank, whole);
+}
+
+// With modulation on: a line's eight reads at its segment's whole offset
+// (a row that wraps around the circle where it reaches its end), and into
+// `before` the sample one before the first of them. After the transpose,
+// the older sample of the allpass at sample j is the newer one of sample
+// j - 1.
+static inline V8 modulated_row(const TankLine* line, uint32_t whole, float* before)
+{
     const uint64_t length = line->plan.length;
-    const uint64_t at = line->write_pos + tank->read_whole[k];
+    const uint64_t at = line->write_pos + whole;
     if (at + SPAN <= length) {
-        *newer = v8_load(line->buffer + at);
-        *older = v8_load(line->buffer + at - 1);
-    } else {
-        float rn[SPAN], ro[SPAN];
-        for (uint64_t j = 0; j < SPAN; ++j) {
-            uint64_t i = at + j;
-            while (i >= length) i -= length;
-            rn[j] = line->buffer[i];
-            ro[j] = line->buffer[i == 0 ? length - 1 : i - 1];
-        }
-        *newer = v8_load(rn);
-        *older = v8_load(ro);
+        __builtin_prefetch(line->buffer + at + PREFETCH_AHEAD);
+        *before = line->buffer[at - 1];
+        return v8_load(line->buffer + at);
     }
-    const V8 index = v8_add(v8_set1(static_cast<float>(first)), v8_load(STEPS));
-    *coef = tank_mod_coef(index, v8_set1(tank->read_coef_slope[k]), v8_set1(tank->read_coef[k]));
+    float row[SPAN];
+    for (uint64_t j = 0; j < SPAN; ++j) {
+        uint64_t i = at + j;
+        while (i >= length) i -= length;
+        row[j] = line->buffer[i];
+        if (j == 0) *before = line->buffer[i == 0 ? length - 1 : i - 1];
+    }
+    return v8_load(row);
 }
 
 // A span reads all its samples before it writes any, which needs every line
@@ -281,15 +291,20 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
         if (n - i >= SPAN && long_lines && in_segment && (contiguous || wraps_keep_lengths(tank))) {
             if (!in_lanes) lanes_load<masks>(tank, &v);
             in_lanes = true;
-            V8 r[TANK_LINES], s[TANK_LINES], older[TANK_LINES], coef[TANK_LINES];
+            V8 r[TANK_LINES], s[TANK_LINES];
+            V8 older = v8_set1(0.0f), coef_start = older, coef_slope = older;
+            float first_index = 0.0f;
             const TankLine* lines = tank->lines;
             if (moving) {
-                if (tank->mod_index == 0) tank_mod_segment(tank);
+                if (tank->mod_index == 0) segment_lanes(tank);
+                float before[TANK_LINES];
                 for (int k = 0; k < TANK_LINES; ++k)
-                    modulated_rows(tank, k, tank->mod_index, &r[k], &older[k], &coef[k]);
+                    r[k] = modulated_row(&lines[k], tank->read_whole[k], &before[k]);
+                older = v8_load(before);
+                coef_start = v8_load(tank->read_coef);
+                coef_slope = v8_load(tank->read_coef_slope);
+                first_index = static_cast<float>(tank->mod_index);
                 tank->mod_index = (tank->mod_index + SPAN) % TANK_MOD_SEGMENT;
-                v8_transpose(older);
-                v8_transpose(coef);
             } else if (contiguous) {
                 for (int k = 0; k < TANK_LINES; ++k) {
                     const float* at = lines[k].buffer + lines[k].write_pos;
@@ -306,7 +321,12 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
             const V8 input = v8_load(in + i);
             V8 hp_state = v.hp_state, lp_state = v.lp_state;
             for (int j = 0; j < SPAN; ++j) {
-                if (moving) r[j] = tank_mod_allpass(coef[j], r[j], older[j], &v.read_history);
+                if (moving) {
+                    const V8 newer = r[j];
+                    const V8 coef = tank_mod_coef(v8_set1(first_index + static_cast<float>(j)), coef_slope, coef_start);
+                    r[j] = tank_mod_allpass(coef, newer, older, &v.read_history);
+                    older = newer;
+                }
                 if (HP == FILTERS_ALL && LP == FILTERS_ALL) {
                     r[j] = highpass_lowpass_step(v.hp_coefficient, v.lp_coefficient, &hp_state,
                                                  &lp_state, r[j]);
