@@ -303,7 +303,7 @@ TEST(Clap, Vst3PresetFilesAreTheBundlesPresets)
     for (LilvNode* n : {bundle, preset_class, port_pred, symbol_pred, value_pred, label_pred, type_pred})
         lilv_node_free(n);
     lilv_world_free(world);
-    ASSERT_EQ(presets.size(), 8u);
+    ASSERT_EQ(presets.size(), 24u);
 
     const char* const CLASS_IDS[2] = {"2046504473616C6367546B4200000000",
                                       "2046504473616C6373546B4200000000"};

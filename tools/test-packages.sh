@@ -86,7 +86,7 @@ for lib in /usr/lib/vst3/brummkiste-tiefgarten.vst3/Contents/x86_64-linux/brummk
 done
 for variant in "Brummkiste Tiefgarten" "Brummkiste Tiefgarten Stereo"; do
   n=$(ls "$root/usr/share/vst3/presets/Brummkiste/$variant" | grep -c '\.vstpreset$' || true)
-  [ "$n" -eq 8 ] || fail "the fresh root has $n VST3 presets for $variant, not 8"
+  [ "$n" -eq 24 ] || fail "the fresh root has $n VST3 presets for $variant, not 24"
 done
 echo "fresh root: VST3 bundles, their presets and CLAP files installed, every library found"
 in_root apt-get remove -y -qq brummkiste-tiefgarten-lv2 brummkiste-tiefgarten-vst3 brummkiste-tiefgarten-clap \
