@@ -58,7 +58,8 @@ static void silent_line_change_length(TankLine* line)
 void tank_mod_segment(FdnTank* tank)
 {
     float t_start[TANK_LINES], t_end[TANK_LINES], depth[TANK_LINES], whole[TANK_LINES];
-    tank_mod_positions(tank, t_start, t_end, depth);
+    tank_mod_depths(tank, depth);
+    tank_mod_positions(tank, t_start, t_end);
     for (int k = 0; k < TANK_LINES; ++k)
         tank_mod_segment_step(t_start[k], t_end[k], depth[k], &whole[k], &tank->read_coef[k],
                               &tank->read_coef_slope[k]);

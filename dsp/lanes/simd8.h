@@ -34,6 +34,23 @@ inline V8 v8_floor(V8 a) { return _mm256_floor_ps(a); }
 // All ones where a > b (a < b).
 inline V8 v8_gt(V8 a, V8 b) { return _mm256_cmp_ps(a, b, _CMP_GT_OQ); }
 inline V8 v8_lt(V8 a, V8 b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
+// Eight 32-bit oscillator phases as positions (phase - 2^31) * 2^-31 in
+// -1 ... 1 (the difference exact, then rounded to float once, then scaled
+// exactly), and the phases moved on by their rates (modulo 2^32).
+inline V8 v8_phase_positions(const uint32_t* phase)
+{
+    const __m256 bits = _mm256_loadu_ps(reinterpret_cast<const float*>(phase));
+    const __m256i centred = _mm256_castps_si256(_mm256_xor_ps(bits, _mm256_set1_ps(-0.0f)));
+    return _mm256_mul_ps(_mm256_cvtepi32_ps(centred), _mm256_set1_ps(4.656612873e-10f));
+}
+inline void v8_phases_advance(uint32_t* phase, const uint32_t* rate)
+{
+    for (int half = 0; half < 2; ++half) {
+        __m128i* p = reinterpret_cast<__m128i*>(phase + 4 * half);
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rate + 4 * half));
+        _mm_storeu_si128(p, _mm_add_epi32(_mm_loadu_si128(p), r));
+    }
+}
 
 // Eight (first, second) pairs from p[0..15] into two vectors, and back.
 inline void v8_load_pairs(const float* p, V8* first, V8* second)
@@ -120,6 +137,19 @@ inline V8 v8_gt(V8 a, V8 b)
 inline V8 v8_lt(V8 a, V8 b)
 {
     return V8{vreinterpretq_f32_u32(vcltq_f32(a.lo, b.lo)), vreinterpretq_f32_u32(vcltq_f32(a.hi, b.hi))};
+}
+inline V8 v8_phase_positions(const uint32_t* phase)
+{
+    const uint32x4_t sign = vdupq_n_u32(0x80000000u);
+    const float32x4_t scale = vdupq_n_f32(4.656612873e-10f);
+    const int32x4_t lo = vreinterpretq_s32_u32(veorq_u32(vld1q_u32(phase), sign));
+    const int32x4_t hi = vreinterpretq_s32_u32(veorq_u32(vld1q_u32(phase + 4), sign));
+    return V8{vmulq_f32(vcvtq_f32_s32(lo), scale), vmulq_f32(vcvtq_f32_s32(hi), scale)};
+}
+inline void v8_phases_advance(uint32_t* phase, const uint32_t* rate)
+{
+    vst1q_u32(phase, vaddq_u32(vld1q_u32(phase), vld1q_u32(rate)));
+    vst1q_u32(phase + 4, vaddq_u32(vld1q_u32(phase + 4), vld1q_u32(rate + 4)));
 }
 
 inline void v8_load_pairs(const float* p, V8* first, V8* second)

@@ -131,10 +131,13 @@ static void store_row(TankLine* line, V8 value)
 // tank_mod_segment computes line by line.
 static void segment_lanes(FdnTank* tank)
 {
-    float t_start[TANK_LINES], t_end[TANK_LINES], depth[TANK_LINES], whole[TANK_LINES];
-    tank_mod_positions(tank, t_start, t_end, depth);
+    float depth[TANK_LINES], whole[TANK_LINES];
+    tank_mod_depths(tank, depth);
+    const V8 t_start = v8_phase_positions(tank->mod_phase);
+    v8_phases_advance(tank->mod_phase, tank->mod_rate);
+    const V8 t_end = v8_phase_positions(tank->mod_phase);
     V8 w, coef, slope;
-    tank_mod_segment_step(v8_load(t_start), v8_load(t_end), v8_load(depth), &w, &coef, &slope);
+    tank_mod_segment_step(t_start, t_end, v8_load(depth), &w, &coef, &slope);
     v8_store(whole, w);
     v8_store(tank->read_coef, coef);
     v8_store(tank->read_coef_slope, slope);
@@ -184,6 +187,15 @@ static uint64_t room_before_wrap(const FdnTank* tank)
         room = r < room ? r : room;
     }
     return room;
+}
+
+// Whether the wraps after a span keep every line's circle as it is (no line
+// at its end takes a new length, which resamples its content).
+static bool wraps_keep_lengths_after(const FdnTank* tank)
+{
+    for (const TankLine& line : tank->lines)
+        if (line.write_pos >= line.plan.length && line.plan.next_length != 0) return false;
+    return true;
 }
 
 // After a span that reached a wrap: the lines at their end start over and
@@ -283,6 +295,11 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
     bool owed = false;  // the form of sample i - 1
     uint32_t i = 0;
     const bool moving = tank->mod_depth > 0.0f;
+    // The last sample's newer reads, which are the next span's first older
+    // ones while the spans follow each other in one segment with every
+    // line's circle unchanged.
+    V8 carried = v8_set1(0.0f);
+    bool carrying = false;
     while (i < n) {
         // Lanes for eight samples unless a line changes its length inside
         // them, or they would cross the end of a modulation segment.
@@ -296,11 +313,14 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
             float first_index = 0.0f;
             const TankLine* lines = tank->lines;
             if (moving) {
-                if (tank->mod_index == 0) segment_lanes(tank);
+                if (tank->mod_index == 0) {
+                    segment_lanes(tank);
+                    carrying = false;
+                }
                 float before[TANK_LINES];
                 for (int k = 0; k < TANK_LINES; ++k)
                     r[k] = modulated_row(&lines[k], tank->read_whole[k], &before[k]);
-                older = v8_load(before);
+                older = carrying ? carried : v8_load(before);
                 coef_start = v8_load(tank->read_coef);
                 coef_slope = v8_load(tank->read_coef_slope);
                 first_index = static_cast<float>(tank->mod_index);
@@ -327,6 +347,7 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
                     r[j] = tank_mod_allpass(coef, newer, older, &v.read_history);
                     older = newer;
                 }
+                if (moving && j == SPAN - 1) carried = older;
                 if (HP == FILTERS_ALL && LP == FILTERS_ALL) {
                     r[j] = highpass_lowpass_step(v.hp_coefficient, v.lp_coefficient, &hp_state,
                                                  &lp_state, r[j]);
@@ -357,7 +378,9 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
                 }
                 room = 0;
             }
+            carrying = moving;
             if (room == 0) {
+                carrying = carrying && wraps_keep_lengths_after(tank);
                 wrap_lines(tank);
                 room = room_before_wrap(tank);
                 long_lines = lines_longer_than_a_span(tank);
@@ -368,6 +391,7 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
         } else {
             if (in_lanes) lanes_store(&v, tank, false);
             in_lanes = false;
+            carrying = false;
             if (owed) form_sample(FORM, tank, a + i - 1, b ? b + i - 1 : nullptr);
             owed = false;
             tank_step(tank, in[i]);
