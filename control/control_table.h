@@ -215,7 +215,7 @@ inline constexpr PortInfo PORT_TABLE[PORT_COUNT] = {
     {PORT_ENABLED, "enabled", "Enabled", PORT_KIND_CONTROL_IN,
      0, 1, 1, UNIT_NONE, false, 0, 1, RAMP_NONE, GROUP_NONE, true, ACTS_ALWAYS},
     {PORT_TANK_MOD, "tank_mod", "Tank modulation", PORT_KIND_CONTROL_IN,
-     0, 0, 100, UNIT_PC, false, 0, 100, RAMP_NONE, GROUP_ROOM, false, ACTS_TANKS},
+     0, 0, 100, UNIT_PC, false, 0, 100, RAMP_NONE, GROUP_DIFFUSION, false, ACTS_TANKS},
 };
 
 #undef AUDIO

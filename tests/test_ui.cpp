@@ -326,3 +326,30 @@ TEST(ValuesAndSteps, ReadableValuesAndMusicalSteps)
     EXPECT_FLOAT_EQ(ui_key_step(decay, 2500.0f, 1, false) / 2500.0f, 1.0594631f);
     EXPECT_FLOAT_EQ(2500.0f / ui_key_step(decay, 2500.0f, -1, true), 1.0057929f);
 }
+
+// Every control's box lies inside the window, clear of the response view
+// and of every other box: a control added to a full group must not vanish
+// under the picture.
+TEST(Layout, EveryControlIsVisibleAndApart)
+{
+    UiModel m;
+    ui_model_init(&m, 1.0, nullptr, nullptr);
+    auto apart = [](const UiRect& a, const UiRect& b) {
+        return a.x + a.w <= b.x || b.x + b.w <= a.x || a.y + a.h <= b.y || b.y + b.h <= a.y;
+    };
+    for (const PortInfo& info : PORT_TABLE) {
+        if (info.kind != PORT_KIND_CONTROL_IN || info.index == PORT_MODE_SEL || info.index == PORT_ENABLED)
+            continue;
+        const UiRect& box = m.control[info.index];
+        EXPECT_GT(box.w, 0.0f) << info.symbol;
+        EXPECT_GE(box.x, 0.0f) << info.symbol;
+        EXPECT_LE(box.y + box.h, m.height) << info.symbol;
+        EXPECT_TRUE(apart(box, m.response)) << info.symbol << " lies under the response view";
+        for (const PortInfo& other : PORT_TABLE) {
+            if (other.index < info.index && other.kind == PORT_KIND_CONTROL_IN &&
+                other.index != PORT_MODE_SEL && other.index != PORT_ENABLED) {
+                EXPECT_TRUE(apart(box, m.control[other.index])) << info.symbol << " and " << other.symbol;
+            }
+        }
+    }
+}

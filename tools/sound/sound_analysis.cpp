@@ -103,13 +103,6 @@ std::vector<float> sine(double seconds, double hz)
     return x;
 }
 
-// Both channels' worst (largest) value of a per-channel figure.
-template <typename F>
-auto worse(const Samples& l, const Samples& r, F f)
-{
-    return std::max(f(l), f(r));
-}
-
 bool measure(HostWorld* world, const std::string& arg, const char* png_dir, Figures* out,
              std::string* why)
 {
