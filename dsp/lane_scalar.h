@@ -17,6 +17,10 @@
 
 #include "dsp/convert.h"
 
+// For the few steps that must be inlined into the lanes' span loops, whatever
+// the inliner makes of the loops' size: a call there costs more than the step.
+#define DSP_ALWAYS_INLINE inline __attribute__((always_inline))
+
 // A lane type's value with x in every lane (x exact in the lane type).
 template <typename F>
 static inline F lane_splat(double x);

@@ -16,7 +16,7 @@
 // column(c, sum) as soon as it is complete, so that a vector path can use it
 // at once instead of holding eight of them.
 template <typename F, typename Column>
-static inline void hadamard_mix(const F s[TANK_LINES], Column column)
+static DSP_ALWAYS_INLINE void hadamard_mix(const F s[TANK_LINES], Column column)
 {
     const F p1[2] = {lane_add(s[0], s[1]), lane_sub(s[0], s[1])};
     F p3[4];

@@ -247,7 +247,7 @@ static inline void form_rows(TankForm form, const FdnTank* tank, const V8 r[TANK
 // sample); each column times its line's gain plus the input is stored as
 // the line's eight writes.
 template <bool CONTIGUOUS>
-static inline void mix_and_write(const V8 s[TANK_LINES], const float gains[TANK_LINES], V8 input,
+static DSP_ALWAYS_INLINE void mix_and_write(const V8 s[TANK_LINES], const float gains[TANK_LINES], V8 input,
                                  TankLine* lines)
 {
     hadamard_mix(s, [&](int c, V8 sum) {
@@ -281,7 +281,7 @@ static inline void form_shifted(const FdnTank* tank, const V8 s[TANK_LINES], flo
     if (b) std::memcpy(b + i, tb + 1, (SPAN - 1) * sizeof(float));
 }
 
-template <FilterSet HP, FilterSet LP, TankForm FORM>
+template <FilterSet HP, FilterSet LP, TankForm FORM, bool MOVING>
 static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint32_t n)
 {
     const bool masks = HP == FILTERS_SOME || LP == FILTERS_SOME;
@@ -294,7 +294,7 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
     bool in_lanes = true;
     bool owed = false;  // the form of sample i - 1
     uint32_t i = 0;
-    const bool moving = tank->mod_depth > 0.0f;
+    const bool moving = MOVING;  // modulated reads (a separate variant, so that plain reads run as lean)
     // The last sample's newer reads, which are the next span's first older
     // ones while the spans follow each other in one segment with every
     // line's circle unchanged.
@@ -407,19 +407,20 @@ static void tank_block(FdnTank* tank, const float* in, float* a, float* b, uint3
 
 typedef void (*TankBlock)(FdnTank*, const float*, float*, float*, uint32_t);
 
-// The variant for the tank's filter flags, chosen once per call.
+// The variant for the tank's modulation and filter flags, chosen once per call.
 template <TankForm FORM>
 static void tank_alone(FdnTank* tank, const float* in, float* a, float* b, uint32_t n)
 {
-    static const TankBlock BY_SETS[3][3] = {
-        {tank_block<FILTERS_NONE, FILTERS_NONE, FORM>, tank_block<FILTERS_NONE, FILTERS_ALL, FORM>,
-         tank_block<FILTERS_NONE, FILTERS_SOME, FORM>},
-        {tank_block<FILTERS_ALL, FILTERS_NONE, FORM>, tank_block<FILTERS_ALL, FILTERS_ALL, FORM>,
-         tank_block<FILTERS_ALL, FILTERS_SOME, FORM>},
-        {tank_block<FILTERS_SOME, FILTERS_NONE, FORM>, tank_block<FILTERS_SOME, FILTERS_ALL, FORM>,
-         tank_block<FILTERS_SOME, FILTERS_SOME, FORM>},
-    };
-    BY_SETS[filter_set(tank->highpass_on)][filter_set(tank->lowpass_on)](tank, in, a, b, n);
+#define TANK_BLOCKS(MOVING)                                                                          \
+    {{tank_block<FILTERS_NONE, FILTERS_NONE, FORM, MOVING>, tank_block<FILTERS_NONE, FILTERS_ALL, FORM, MOVING>, \
+      tank_block<FILTERS_NONE, FILTERS_SOME, FORM, MOVING>},                                                 \
+     {tank_block<FILTERS_ALL, FILTERS_NONE, FORM, MOVING>, tank_block<FILTERS_ALL, FILTERS_ALL, FORM, MOVING>,   \
+      tank_block<FILTERS_ALL, FILTERS_SOME, FORM, MOVING>},                                                  \
+     {tank_block<FILTERS_SOME, FILTERS_NONE, FORM, MOVING>, tank_block<FILTERS_SOME, FILTERS_ALL, FORM, MOVING>, \
+      tank_block<FILTERS_SOME, FILTERS_SOME, FORM, MOVING>}}
+    static const TankBlock BY_SETS[2][3][3] = {TANK_BLOCKS(false), TANK_BLOCKS(true)};
+#undef TANK_BLOCKS
+    BY_SETS[tank->mod_depth > 0.0f][filter_set(tank->highpass_on)][filter_set(tank->lowpass_on)](tank, in, a, b, n);
 }
 
 void tank_add_lanes(FdnTank* tank, const float* in, float* out, uint32_t n)
