@@ -175,7 +175,7 @@ inline constexpr PortInfo PORT_TABLE[PORT_COUNT] = {
     {PORT_SIZE_MAX, "size_max", "Room size, longest path", PORT_KIND_CONTROL_IN,
      0, 45, 200, UNIT_M, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false, ACTS_TANKS},
     {PORT_WIDTH, "width", "Stereo width", PORT_KIND_CONTROL_IN,
-     -100, 80, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false, ACTS_TANKS},
+     -100, 80, 100, UNIT_PC, false, -100, 100, RAMP_NONE, GROUP_ROOM, false, ACTS_TANKS},
     {PORT_JITTER, "jitter", "Path jitter", PORT_KIND_CONTROL_IN,
      0, 25, 100, UNIT_PC, false, -NO_BOUND, NO_BOUND, RAMP_NONE, GROUP_ROOM, false, ACTS_TANKS},
     {PORT_SHAPE, "shape", "Path spread shape", PORT_KIND_CONTROL_IN,

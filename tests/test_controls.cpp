@@ -104,7 +104,10 @@ TEST(Scan, WidthAndModeConversions)
     Host host;
     const struct {
         float width, cross;
-    } widths[] = {{100.0f, 2.2351742e-08f}, {0.0f, 1.0f}, {-100.0f, 2.0f}};
+    } widths[] = {{100.0f, 2.2351742e-08f}, {0.0f, 1.0f}, {-100.0f, 2.0f},
+                  // Beyond the declared range (a host, a state): held to it, so
+                  // that the cross mix stays 0 ... 2 and the output bounded.
+                  {1e30f, 2.2351742e-08f}, {1e6f, 2.2351742e-08f}, {-1e6f, 2.0f}};
     for (auto w : widths) {
         host.controls[PORT_WIDTH] = w.width;
         host.run(0);
