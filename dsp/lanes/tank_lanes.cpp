@@ -12,11 +12,12 @@
 // tank_step per sample. The arithmetic of a sample (filters, mix, writes,
 // output sums) is the step functions that tank_step calls, here over eight
 // lanes; this file holds only what is about lanes: rows, transposes, spans,
-// wraps and prefetch. With modulation on, a line's row is interpolated from
-// the two rows at its segment's offset, with the fractions of the row's
-// samples (a span lies inside one segment; the segment's offsets are the
-// scalar tank_mod_segment's). Every sample is what tank_step gives, bit for
-// bit.
+// wraps and prefetch. With modulation on (a variant of its own), a line's
+// row is read at its segment's whole offset and, after the transpose, passes
+// the line's allpass sample by sample; a span lies inside one segment, whose
+// offsets and coefficients are computed for all eight lines at once by the
+// same step as tank_mod_segment's. Every sample is what tank_step gives, bit
+// for bit.
 #include <cmath>
 #include <cstring>
 
