@@ -55,6 +55,26 @@ static void silent_line_change_length(TankLine* line)
     take_next_length(&line->plan);
 }
 
+// A phase as a position -1 ... 1: its distance from half a turn, in turns
+// of 2^31.
+static float phase_position(uint32_t phase)
+{
+    const int32_t centred = static_cast<int32_t>(phase ^ 0x80000000u);  // phase - 2^31, exactly
+    return static_cast<float>(centred) * 4.656612873e-10f;                 // 2^-31
+}
+
+// Each line's oscillator position at the start and the end of a segment (the
+// phases move on by one segment); the lanes do the same in vector lanes
+// (v8_phase_positions).
+static void tank_mod_positions(FdnTank* tank, float t_start[TANK_LINES], float t_end[TANK_LINES])
+{
+    for (int k = 0; k < TANK_LINES; ++k) {
+        t_start[k] = phase_position(tank->mod_phase[k]);
+        tank->mod_phase[k] += tank->mod_rate[k];
+        t_end[k] = phase_position(tank->mod_phase[k]);
+    }
+}
+
 void tank_mod_segment(FdnTank* tank)
 {
     float t_start[TANK_LINES], t_end[TANK_LINES], depth[TANK_LINES], whole[TANK_LINES];

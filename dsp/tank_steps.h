@@ -79,14 +79,6 @@ static inline void tank_mod_segment_step(F t_start, F t_end, F depth, F* whole, 
     *slope = lane_mul(lane_sub(at_end, at_start), lane_splat<F>(1.0 / TANK_MOD_SEGMENT));
 }
 
-// A phase as a position -1 ... 1: its distance from half a turn, in turns
-// of 2^31.
-static inline float phase_position(uint32_t phase)
-{
-    const int32_t centred = static_cast<int32_t>(phase ^ 0x80000000u);  // phase - 2^31, exactly
-    return static_cast<float>(centred) * 4.656612873e-10f;                 // 2^-31
-}
-
 // Each line's swing in a segment: a short line swings at most an eighth of
 // its length, so that its reads stay far behind its writes even after the
 // line shrinks by a quarter at a wrap inside the segment.
@@ -95,17 +87,6 @@ static inline void tank_mod_depths(const FdnTank* tank, float depth[TANK_LINES])
     for (int k = 0; k < TANK_LINES; ++k) {
         const float most = static_cast<float>(static_cast<uint32_t>(tank->lines[k].plan.length)) * 0.125f;
         depth[k] = tank->mod_depth < most ? tank->mod_depth : most;
-    }
-}
-
-// Each line's oscillator position at the start and the end of a segment (the
-// phases move on by one segment), in the scalar reference.
-static inline void tank_mod_positions(FdnTank* tank, float t_start[TANK_LINES], float t_end[TANK_LINES])
-{
-    for (int k = 0; k < TANK_LINES; ++k) {
-        t_start[k] = phase_position(tank->mod_phase[k]);
-        tank->mod_phase[k] += tank->mod_rate[k];
-        t_end[k] = phase_position(tank->mod_phase[k]);
     }
 }
 

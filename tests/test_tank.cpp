@@ -166,13 +166,25 @@ TEST(TankProcess, ZeroGainsMakeABankOfPlainDelays)
     }
 }
 
+namespace {
+
+// Tank `index` with the lines of a room of these sizes in force and every
+// line at the lossless gain (freeze), filters off.
+FdnTank* frozen_tank(Tanks* t, int index, float size_min, float size_max)
+{
+    FdnTank* tank = &t->tank[index];
+    setup_tank_lines(t->tank, size_min, size_max, &t->rng);
+    settle(tank);
+    for (float& g : tank->line_gain) g = tank->gain_scale;
+    return tank;
+}
+
+}  // namespace
+
 TEST(TankProcess, FrozenImpulseKeepsItsEnergy)
 {
     auto t = make_tanks();
-    FdnTank* tank = &t->tank[1];
-    setup_tank_lines(t->tank, 1.0f, 3.0f, &t->rng);
-    settle(tank);
-    for (float& g : tank->line_gain) g = tank->gain_scale;
+    FdnTank* tank = frozen_tank(t.get(), 1, 1.0f, 3.0f);
     float in[16] = {1.0f}, out[16];
     tank_replace_reference(tank, in, out, 16);
     const double after_entry = energy(tank);
@@ -190,10 +202,7 @@ TEST(TankProcess, FrozenImpulseKeepsItsEnergy)
 TEST(TankProcess, FrozenModulatedTankKeepsEveryBand)
 {
     auto t = make_tanks();
-    FdnTank* tank = &t->tank[2];
-    setup_tank_lines(t->tank, 6.0f, 35.0f, &t->rng);
-    settle(tank);
-    for (float& g : tank->line_gain) g = tank->gain_scale;
+    FdnTank* tank = frozen_tank(t.get(), 2, 6.0f, 35.0f);
     tank_mod_setup(tank, 2, 48000.0f);
     tank->mod_depth = 68.0f;  // the swing at 50 %
     uint32_t seed = 7;

@@ -156,15 +156,11 @@ void host_world_free(HostWorld* w)
 
 namespace {
 
-struct PresetValues {
-    const LilvPlugin* plugin;
-    std::map<std::string, float> values;
-};
 
 void take_preset_value(const char* symbol, void* data, const void* value, uint32_t size, uint32_t type)
 {
     (void)type;
-    if (size == sizeof(float)) static_cast<PresetValues*>(data)->values[symbol] = *static_cast<const float*>(value);
+    if (size == sizeof(float)) (*static_cast<std::map<std::string, float>*>(data))[symbol] = *static_cast<const float*>(value);
 }
 
 // The plugin's preset with this label, loaded; null for none.
@@ -192,10 +188,8 @@ bool preset_values(HostWorld* w, const LilvPlugin* plugin, const std::string& la
     LilvState* state = preset ? lilv_state_new_from_world(w->world, &w->map, preset) : nullptr;
     const bool found = state != nullptr;
     if (state) {
-        PresetValues pv = {plugin, {}};
-        lilv_state_restore(state, nullptr, take_preset_value, &pv, 0, nullptr);
+        lilv_state_restore(state, nullptr, take_preset_value, values, 0, nullptr);
         lilv_state_free(state);
-        *values = pv.values;
     }
     lilv_nodes_free(presets);
     return found;
