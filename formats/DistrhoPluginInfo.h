@@ -39,8 +39,13 @@
 // automation reloads.
 #define DISTRHO_PLUGIN_WANT_DIRECT_ACCESS 1
 
-// The window: our own X11 window inside the host's parent window.
+// The window: our own X11 window inside the host's parent window (none in
+// a build without the window, such as the sanitizer build).
+#ifdef BRUMMKISTE_FORMATS_WINDOW
 #define DISTRHO_PLUGIN_HAS_UI 1
 #define DISTRHO_PLUGIN_HAS_EXTERNAL_UI 1
 #define DISTRHO_PLUGIN_HAS_EMBED_UI 1
 #define DISTRHO_UI_USER_RESIZABLE 0
+#else
+#define DISTRHO_PLUGIN_HAS_UI 0
+#endif

@@ -9,6 +9,7 @@
 
 #include "control/instance.h"
 #include "parameters.h"
+#include "shell_link.h"
 
 START_NAMESPACE_DISTRHO
 
@@ -29,6 +30,7 @@ public:
     {
         // Hosts do not send the defaults: the controls start at them, as an
         // LV2 host's ports do.
+        shell_link_init(&link);
         for (const PortInfo& info : PORT_TABLE) values[info.index] = info.default_value;
         make_instance(getSampleRate());
     }
@@ -115,19 +117,16 @@ protected:
         group.symbol = GROUP_SYMBOLS[group_index];
     }
 
+    // The value the host last set, processed or not (what a state saves).
     float getParameterValue(uint32_t index) const override
     {
-        const PortIndex port = port_of_parameter(index);
-        return port == PORT_COUNT ? 0.0f : parameter_value(port, values[port]);
+        return index < PARAMETER_COUNT ? link.values[index].load(std::memory_order_relaxed) : 0.0f;
     }
 
-    // The value is stored as is; the next run's control scan applies it,
-    // bounded, exactly as it would an LV2 port's.
-    void setParameterValue(uint32_t index, float value) override
-    {
-        const PortIndex port = port_of_parameter(index);
-        if (port != PORT_COUNT) values[port] = control_value(port, value);
-    }
+    // Any thread. The value is kept, clamped to its range (one that is not
+    // a finite number is ignored); the next run takes it and its control
+    // scan applies it exactly as it would an LV2 port's.
+    void setParameterValue(uint32_t index, float value) override { shell_link_set(&link, index, value); }
 
     void initState(uint32_t, State&) override {}
     void setState(const char*, const char*) override {}
@@ -142,6 +141,10 @@ protected:
     // Audio thread.
     void run(const float** inputs, float** outputs, uint32_t frames) override
     {
+        for (uint32_t i = 0; i < PARAMETER_COUNT; ++i) {
+            const PortIndex port = port_of_parameter(i);
+            values[port] = control_value(port, link.values[i].load(std::memory_order_relaxed));
+        }
         if (!instance) {
             // The rate was unusable: silence.
             for (uint32_t i = 0; i < frames; ++i) outputs[0][i] = outputs[1][i] = 0.0f;
@@ -162,13 +165,16 @@ private:
     {
         instance_destroy(instance);
         instance = instance_create(rate, STEREO_INPUT);
+        link.instance = instance;
+        link.rate = instance ? rate : 0.0;
         if (!instance) return;
         for (const PortInfo& info : PORT_TABLE)
             if (info.kind == PORT_KIND_CONTROL_IN) instance->ports[info.index] = &values[info.index];
     }
 
     PluginInstance* instance = nullptr;
-    float values[PORT_COUNT];  // the host's value of each control, as the engine reads it
+    ShellLink link;
+    float values[PORT_COUNT];  // each control's value for this block, as the engine reads it
 
     DISTRHO_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(TiefgartenPlugin)
 };
