@@ -32,6 +32,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -132,43 +133,6 @@ void list_init(ChangeList* list)
     list->vtable = &LIST_VTABLE;
     list->count = 0;
     for (PointQueue& q : list->queues) q = {&QUEUE_VTABLE, 0, 0, {0, 0}, {0, 0}};
-}
-
-// Audio thread: the host's changes of one block, checked.
-void gather(ChangeList* list, v3_param_changes** host, int32_t frames)
-{
-    list->count = 0;
-    for (int32_t& u : list->used) u = -1;
-    if (!host || !*host) return;
-    v3_param_changes* changes = *host;
-    const int32_t n = changes->get_param_count ? changes->get_param_count(host) : 0;
-    for (int32_t i = 0; i < n && i < (1 << 16); ++i) {
-        v3_param_value_queue** queue = changes->get_param_data(host, i);
-        if (!queue || !*queue) continue;
-        const v3_param_id id = (*queue)->get_param_id(queue);
-        if (id >= PARAMETER_COUNT) continue;
-        const int32_t points = (*queue)->get_point_count(queue);
-        for (int32_t j = 0; j < points && j < (1 << 16); ++j) {
-            int32_t offset = 0;
-            double value = 0.0;
-            if ((*queue)->get_point(queue, j, &offset, &value) != V3_OK || !(value - value == 0.0)) continue;
-            value = value < 0.0 ? 0.0 : (value > 1.0 ? 1.0 : value);
-            offset = offset < 0 ? 0 : (offset >= frames ? (frames > 0 ? frames - 1 : 0) : offset);
-            if (list->used[id] < 0) {
-                list->used[id] = list->count;
-                PointQueue& q = list->queues[list->count++];
-                q.id = id;
-                q.count = 1;
-                q.offset[0] = offset;
-                q.value[0] = value;
-                continue;
-            }
-            PointQueue& q = list->queues[list->used[id]];
-            q.count = 2;
-            q.offset[1] = offset;
-            q.value[1] = value;
-        }
-    }
 }
 
 // --- A memory stream, for handing the framework a checked state.
@@ -306,6 +270,95 @@ struct Originals {
 };
 Originals original;
 
+// Audio thread: the host's changes of one block, checked.
+void gather(Guard* guard, v3_param_changes** host, int32_t frames)
+{
+    ChangeList* list = &guard->in_changes;
+    list->count = 0;
+    for (int32_t& u : list->used) u = -1;
+    if (!host || !*host) return;
+    const int32_t n = v3_cpp_obj(host)->get_param_count(host);
+    for (int32_t i = 0; i < n && i < (1 << 16); ++i) {
+        v3_param_value_queue** queue = v3_cpp_obj(host)->get_param_data(host, i);
+        if (!queue || !*queue) continue;
+        const v3_param_id id = v3_cpp_obj(queue)->get_param_id(queue);
+        if (id >= PARAMETER_COUNT) continue;
+        const int32_t points = v3_cpp_obj(queue)->get_point_count(queue);
+        for (int32_t j = 0; j < points && j < (1 << 16); ++j) {
+            int32_t offset = 0;
+            double value = 0.0;
+            if (v3_cpp_obj(queue)->get_point(queue, j, &offset, &value) != V3_OK || !(value - value == 0.0))
+                continue;
+            value = value < 0.0 ? 0.0 : (value > 1.0 ? 1.0 : value);
+            offset = offset < 0 ? 0 : (offset >= frames ? (frames > 0 ? frames - 1 : 0) : offset);
+            if (list->used[id] < 0) {
+                list->used[id] = list->count;
+                PointQueue& q = list->queues[list->count++];
+                q.id = id;
+                q.count = 1;
+                q.offset[0] = offset;
+                q.value[0] = value;
+                continue;
+            }
+            PointQueue& q = list->queues[list->used[id]];
+            q.count = 2;
+            q.offset[1] = offset;
+            q.value[1] = value;
+        }
+    }
+}
+
+// Audio thread, before a block with frames. The framework keeps its own
+// copy of each value and drops a change equal to that copy; values that
+// reached the plugin outside processing (the edit controller, a block
+// without frames) are not in it. So the block's values at its start are
+// set here as well, and values set elsewhere are handed to the framework,
+// so that its copy, and the window it informs, follow.
+void apply_before(Guard* guard)
+{
+    ChangeList* list = &guard->in_changes;
+    for (int32_t i = 0; i < list->count; ++i) {
+        const PointQueue& q = list->queues[i];
+        if (q.offset[0] == 0) shell_link_set(guard->link, q.id, parameter_from_normalised(q.id, q.value[0]));
+    }
+    if (!guard->controller) return;
+    for (uint32_t id = 0; id < PARAMETER_COUNT; ++id) {
+        if (list->used[id] >= 0) continue;
+        const double n = parameter_to_normalised(id, guard->link->values[id].load(std::memory_order_relaxed));
+        const double known = original.controller.get_parameter_normalised(guard->controller, id);
+        if (std::fabs(n - known) < 1e-7) continue;
+        list->used[id] = list->count;
+        PointQueue& q = list->queues[list->count++];
+        q.id = id;
+        q.count = 1;
+        q.offset[0] = 0;
+        q.value[0] = n;
+    }
+}
+
+// Audio thread: after the block's first part, the values the framework
+// takes at its end (a last point later than its start).
+void apply_after(Guard* guard)
+{
+    const ChangeList* list = &guard->in_changes;
+    for (int32_t i = 0; i < list->count; ++i) {
+        const PointQueue& q = list->queues[i];
+        if (q.offset[q.count - 1] != 0)
+            shell_link_set(guard->link, q.id, parameter_from_normalised(q.id, q.value[q.count - 1]));
+    }
+}
+
+// Audio thread: a block without frames, which the framework ignores,
+// still sets its values.
+void apply_without_frames(Guard* guard)
+{
+    const ChangeList* list = &guard->in_changes;
+    for (int32_t i = 0; i < list->count; ++i) {
+        const PointQueue& q = list->queues[i];
+        shell_link_set(guard->link, q.id, parameter_from_normalised(q.id, q.value[q.count - 1]));
+    }
+}
+
 // --- The host's component handler, as the framework sees it.
 
 v3_result V3_API handler_query(void* self, const v3_tuid iid, void** obj)
@@ -369,17 +422,17 @@ v3_result V3_API guarded_process(void* self, v3_process_data* data)
         return V3_NOT_INITIALIZED;
     }
     if (data->symbolic_sample_size != V3_SAMPLE_32 || data->nframes < 0) return V3_INVALID_ARG;
-    gather(&guard->in_changes, data->input_params, data->nframes);
+    gather(guard, data->input_params, data->nframes);
 
     v3_process_data part = *data;
     part.input_params = reinterpret_cast<v3_param_changes**>(&guard->in_changes);
     if (!part.output_params) part.output_params = reinterpret_cast<v3_param_changes**>(&guard->out_changes);
     if (data->nframes == 0) {
         // A host's way to hand over parameter changes alone.
-        part.num_input_buses = part.num_output_buses = 0;
-        part.inputs = part.outputs = nullptr;
-        return original.processor.process(self, &part);
+        apply_without_frames(guard);
+        return V3_OK;
     }
+    apply_before(guard);
     if (!bus_ok(data->inputs, data->num_input_buses, INPUTS) || !bus_ok(data->outputs, data->num_output_buses, 2)) {
         silence(data);
         return V3_INVALID_ARG;
@@ -398,6 +451,7 @@ v3_result V3_API guarded_process(void* self, v3_process_data* data)
         for (int c = 0; c < INPUTS; ++c) in[c] = data->inputs[0].channel_buffers_32[c] + done;
         for (int c = 0; c < 2; ++c) out[c] = data->outputs[0].channel_buffers_32[c] + done;
         result = original.processor.process(self, &part);
+        if (done == 0) apply_after(guard);
         guard->in_changes.count = 0;  // a block's changes go with its first part
         done += part.nframes;
     }
@@ -469,7 +523,7 @@ v3_result V3_API guarded_set_state(void* self, v3_bstream** stream)
     float values[PARAMETER_COUNT];
     const auto read = [stream](char* buffer, int64_t size) -> int64_t {
         int32_t n = -1;
-        if ((*stream)->read(stream, buffer, static_cast<int32_t>(size), &n) != V3_OK) return -1;
+        if (v3_cpp_obj(stream)->read(stream, buffer, static_cast<int32_t>(size), &n) != V3_OK) return -1;
         return n;
     };
     if (!state_read_all(read, &bytes) || !state_parse(bytes.data(), bytes.size(), values)) return V3_INVALID_ARG;
@@ -490,7 +544,7 @@ v3_result V3_API guarded_get_state(void* self, v3_bstream** stream)
     const auto write = [stream](const char* buffer, int64_t size) -> int64_t {
         int32_t n = -1;
         const int32_t ask = size < INT32_MAX ? static_cast<int32_t>(size) : INT32_MAX;
-        if ((*stream)->write(stream, const_cast<char*>(buffer), ask, &n) != V3_OK) return -1;
+        if (v3_cpp_obj(stream)->write(stream, const_cast<char*>(buffer), ask, &n) != V3_OK) return -1;
         return n;
     };
     return state_write_all(write, state_write(values)) ? V3_OK : V3_INTERNAL_ERR;

@@ -105,12 +105,13 @@ struct Instance {
     const clap_plugin_state_t* state = nullptr;
     uint32_t inputs = 1;  // input channels
 
-    Instance(const Library& library, uint32_t input_channels) : inputs(input_channels)
+    Instance(const Library& library, uint32_t input_channels, const clap_host_t* host = &HOST)
+        : inputs(input_channels)
     {
         if (!library.factory) return;
         const clap_plugin_descriptor_t* d = library.factory->get_plugin_descriptor(library.factory, 0);
         if (!d) return;
-        plugin = library.factory->create_plugin(library.factory, &HOST, d->id);
+        plugin = library.factory->create_plugin(library.factory, host, d->id);
         if (!plugin || !plugin->init(plugin)) return;
         params = static_cast<const clap_plugin_params_t*>(plugin->get_extension(plugin, CLAP_EXT_PARAMS));
         state = static_cast<const clap_plugin_state_t*>(plugin->get_extension(plugin, CLAP_EXT_STATE));
@@ -151,26 +152,41 @@ struct Instance {
     }
 };
 
-// The state as bytes, through the host's streams.
+// The state as bytes, through the host's streams: at most `chunk` bytes
+// a call (short reads and writes are legal); past `fail_after` bytes every
+// call fails; `overclaim` reports more bytes read than asked for.
 struct Stream {
     std::vector<char> bytes;
     size_t read_at = 0;
+    uint64_t chunk = UINT64_MAX;
+    size_t fail_after = SIZE_MAX;
+    bool overclaim = false;
 
     static int64_t write(const clap_ostream_t* s, const void* buffer, uint64_t size)
     {
         Stream* self = static_cast<Stream*>(s->ctx);
+        if (self->bytes.size() >= self->fail_after) return -1;
+        const uint64_t n = size < self->chunk ? size : self->chunk;
         const char* b = static_cast<const char*>(buffer);
-        self->bytes.insert(self->bytes.end(), b, b + size);
-        return static_cast<int64_t>(size);
+        self->bytes.insert(self->bytes.end(), b, b + n);
+        return static_cast<int64_t>(n);
     }
     static int64_t read(const clap_istream_t* s, void* buffer, uint64_t size)
     {
         Stream* self = static_cast<Stream*>(s->ctx);
+        if (self->read_at >= self->fail_after) return -1;
         const uint64_t left = self->bytes.size() - self->read_at;
-        const uint64_t n = size < left ? size : left;
+        uint64_t n = size < left ? size : left;
+        if (n > self->chunk) n = self->chunk;
         std::memcpy(buffer, self->bytes.data() + self->read_at, n);
         self->read_at += n;
-        return static_cast<int64_t>(n);
+        return self->overclaim && n > 0 ? static_cast<int64_t>(size + 1) : static_cast<int64_t>(n);
+    }
+    clap_ostream_t out() { return {this, write}; }
+    clap_istream_t in()
+    {
+        read_at = 0;
+        return {this, read};
     }
 };
 
