@@ -349,7 +349,7 @@ int64_t memory_read(const clap_istream_t* stream, void* buffer, uint64_t size)
     MemoryStream* m = static_cast<MemoryStream*>(stream->ctx);
     const size_t left = m->bytes->size() - m->at;
     const size_t n = size < left ? static_cast<size_t>(size) : left;
-    std::memcpy(buffer, m->bytes->data() + m->at, n);
+    if (n) std::memcpy(buffer, m->bytes->data() + m->at, n);
     m->at += n;
     return static_cast<int64_t>(n);
 }

@@ -152,7 +152,7 @@ v3_result V3_API memory_read(void* self, void* buffer, int32_t size, int32_t* re
     MemoryStream* m = static_cast<MemoryStream*>(self);
     const size_t left = m->bytes->size() - m->at;
     const size_t n = size < 0 ? 0 : (static_cast<size_t>(size) < left ? static_cast<size_t>(size) : left);
-    std::memcpy(buffer, m->bytes->data() + m->at, n);
+    if (n) std::memcpy(buffer, m->bytes->data() + m->at, n);
     m->at += n;
     if (read) *read = static_cast<int32_t>(n);
     return V3_OK;

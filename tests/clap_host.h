@@ -178,7 +178,7 @@ struct Stream {
         const uint64_t left = self->bytes.size() - self->read_at;
         uint64_t n = size < left ? size : left;
         if (n > self->chunk) n = self->chunk;
-        std::memcpy(buffer, self->bytes.data() + self->read_at, n);
+        if (n) std::memcpy(buffer, self->bytes.data() + self->read_at, n);
         self->read_at += n;
         return self->overclaim && n > 0 ? static_cast<int64_t>(size + 1) : static_cast<int64_t>(n);
     }

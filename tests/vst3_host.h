@@ -143,7 +143,7 @@ struct Stream {
         size_t n = s->bytes.size() - s->at;
         if (n > static_cast<size_t>(size)) n = static_cast<size_t>(size);
         if (n > static_cast<size_t>(s->chunk)) n = static_cast<size_t>(s->chunk);
-        std::memcpy(buffer, s->bytes.data() + s->at, n);
+        if (n) std::memcpy(buffer, s->bytes.data() + s->at, n);
         s->at += n;
         *done = s->overclaim && n > 0 ? size + 1 : static_cast<int32_t>(n);
         return V3_OK;

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh cmake make pkg-config python3 clang libclang-rt-14-dev lv2-dev liblilv-dev sordi \
-  libgtest-dev
+  libgtest-dev dpf-source
 
 build=build-asan
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
