@@ -26,7 +26,18 @@ if os.getenv("PHASE") == "render" then
   -- track's polarity, a plugin's values may arrive a few cycles after the
   -- plugins start), so both plugins hear exact silence until then.
   ARDOUR.LuaAPI.usleep(500000)
-  route("source"):input():audio(0):connect("system:capture_1")
+  -- Every connection of the source made anew: Ardour connects a new
+  -- track's ports to the system and the master by itself, from another
+  -- thread, and that could land after the setup phase took them apart
+  -- (the dry noise then reached the master: no exact zeros, a louder LV2).
+  local src = route("source")
+  src:output():disconnect_all(nil)
+  src:input():disconnect_all(nil)
+  for _, name in ipairs({ "lv2", "vst3" }) do
+    route(name):input():disconnect_all(nil)
+    route(name):input():audio(0):connect(src:output():audio(0):name())
+  end
+  src:input():audio(0):connect("system:capture_1")
   ARDOUR.LuaAPI.usleep(200000)
   local pa, pb = route("lv2"):nth_plugin(0), route("vst3"):nth_plugin(0)
   for i = 0, 23 do
@@ -60,12 +71,16 @@ assert(s, "no session")
 -- The backend's generator gives each reader of a port its own noise: one
 -- source track reads it and feeds both plugin tracks.
 local src = s:new_audio_track(1, 1, nil, 1, "source", -1, ARDOUR.TrackMode.Normal, true, false):front()
+-- Ardour connects a new track's ports by itself, from another thread: let
+-- it finish before taking them apart.
+ARDOUR.LuaAPI.usleep(1000000)
 src:monitoring_control():set_value(ARDOUR.MonitorChoice.MonitorInput, PBD.GroupControlDisposition.NoGroup)
 src:input():disconnect_all(nil)  -- connected by the render phase
 src:output():disconnect_all(nil)
 
 local function track(name, plugin, kind)
   local t = s:new_audio_track(1, 2, nil, 1, name, -1, ARDOUR.TrackMode.Normal, true, false):front()
+  ARDOUR.LuaAPI.usleep(1000000)
   t:monitoring_control():set_value(ARDOUR.MonitorChoice.MonitorInput, PBD.GroupControlDisposition.NoGroup)
   t:input():disconnect_all(nil)
   t:input():audio(0):connect(src:output():audio(0):name())
