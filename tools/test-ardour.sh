@@ -10,7 +10,7 @@
 # polarity inverted: the master must be exact zeros while the LV2 alone plays.
 # And the VST3 plugin's presets and state (tests/ardour/vst3_state.lua):
 # every preset file loads without hanging Ardour, and values set while the
-# plugin is bypassed come back with the saved session.
+# plugin is deactivated (not processing) come back with the saved session.
 # KEEP_WORK=1 keeps the session and exports; ARDOUR_RUNS=N makes N runs of
 # the VST3-against-LV2 check (default 1), each of which must cancel.
 #
@@ -88,8 +88,8 @@ echo "Ardour, VST3: $presets preset files loaded"
 # Ardour keeps a normalised value in single precision: within 0.3, about a
 # millionth of the decay's range.
 awk '/^reloaded/ { d = $3 - $4; if (d < 0) d = -d; if (d > 0.3) bad = bad " " $2 "=" $3 "(set " $4 ")" }
-     END { if (bad) { print "FAIL: values set while bypassed were lost:" bad > "/dev/stderr"; exit 1 }
-           print "Ardour, VST3: the values set while bypassed came back with the session" }' \
+     END { if (bad) { print "FAIL: values set while deactivated were lost:" bad > "/dev/stderr"; exit 1 }
+           print "Ardour, VST3: the values set while deactivated came back with the session" }' \
   "$work/state-reload.log"
 [ "$(grep -c '^reloaded' "$work/state-reload.log")" -eq 5 ] || { echo "FAIL: no values reloaded" >&2; exit 1; }
 

@@ -1,7 +1,7 @@
 -- The VST3 plugin's presets and saved state in Ardour. PHASE=setup: a track
 -- with the VST3 plugin loads each of the bundle's preset files that Ardour
 -- lists (Ardour 7.3 waited on itself for good when a plugin called back into
--- it from inside its own load), then the plugin is bypassed from the
+-- it from inside its own load), then the plugin is deactivated in the
 -- processor box (not processing) and given new values, and the session is
 -- saved. PHASE=reload: the session comes back with those values. Run by
 -- tools/test-ardour.sh, which gives each phase a time limit.
@@ -14,7 +14,7 @@ AudioEngine:set_buffer_size(256)
 AudioEngine:start(false)
 
 -- Indices in the VST3 plugin's parameter order and the values set while
--- bypassed: reverb level, decay, width, mode, tank modulation (after the
+-- deactivated: reverb level, decay, width, mode, tank modulation (after the
 -- bypass parameter, 24, which Ardour keeps to itself).
 local settings = { [1] = -20, [3] = 5000, [6] = -40, [10] = 3, [25] = 60 }
 
@@ -55,7 +55,7 @@ for preset in plugin:get_info():get_presets(false):iter() do
 end
 print("presets", count)
 
-p:to_insert():enable(false)  -- bypassed from the processor box: no processing
+p:deactivate()  -- deactivated in the processor box: nothing is processed
 ARDOUR.LuaAPI.usleep(200000)
 for i, v in pairs(settings) do
   assert(ARDOUR.LuaAPI.set_processor_param(p, i, v), "parameter " .. i)
