@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need (Debian packages), configures,
-# builds and runs the whole test suite.
+# builds and runs the whole test suite: the release check that CI runs.
+#
+# usage: test.sh          the whole suite
+#        test.sh --quick  the developer's loop: build, then the unit, host
+#                         and format tests that run in seconds (ctest
+#                         without the tests labelled slow); no sanitizer,
+#                         ARM, subproject, Ardour or package stages
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+quick=
+[ "${1:-}" != "--quick" ] || quick=1
 
 tools/install-deps.sh cmake g++ make pkg-config python3 binutils lv2-dev liblilv-dev lilv-utils sordi lv2file sox \
   libx11-dev libcairo2-dev libfftw3-dev libxtst-dev xvfb xauth \
@@ -12,6 +21,10 @@ build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=ON -DBRUMMKISTE_BENCH=ON \
   -DBRUMMKISTE_WERROR=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
+if [ -n "$quick" ]; then
+  ctest --test-dir "$build" --output-on-failure -j"$(nproc)" -LE slow
+  exit 0
+fi
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 
 # The stored output hashes through the plain code: forced, and as chosen on
