@@ -220,6 +220,15 @@ inline constexpr PortInfo PORT_TABLE[PORT_COUNT] = {
 
 #undef AUDIO
 
+// Every row sits at its own index: the shells index the table by port.
+constexpr bool port_rows_in_order()
+{
+    for (int i = 0; i < PORT_COUNT; ++i)
+        if (PORT_TABLE[i].index != i) return false;
+    return true;
+}
+static_assert(port_rows_in_order(), "a control table row is not at its index");
+
 // The order in which a run's control scan applies the controls that changed.
 // It is behaviour: the size, jitter and shape updates each end with a full
 // recomputation of the tank lines, so when several change at once the last in
