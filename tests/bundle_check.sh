@@ -4,7 +4,7 @@
 # lv2-dev installs) and the library's exported symbols.
 set -euo pipefail
 bundle=$(cd "$1" && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/../tools/script-lib.sh"
 
 for ttl in "$bundle"/*.ttl; do
   sordi "file://$ttl" >/dev/null || fail "syntax: $ttl"

@@ -12,8 +12,10 @@
 
 extern "C" const LV2_Descriptor* lv2_descriptor(uint32_t index);
 
-// Control values that make a lively, stereo reverb; tests change what they need.
-inline void default_controls(float controls[PORT_COUNT])
+// The tests' starting point: control values that make a lively, stereo
+// reverb (not the declared defaults: a 10 s decay, a bigger room, the delay
+// lines mixed in); tests change what they need.
+inline void lively_test_controls(float controls[PORT_COUNT])
 {
     for (int p = 0; p < PORT_COUNT; ++p) controls[p] = 0.0f;
     controls[PORT_DRY_DB] = 0.0f;
@@ -48,7 +50,7 @@ struct Host {
     explicit Host(double rate = 48000.0, size_t capacity = 8192)
         : in(capacity), out_l(capacity), out_r(capacity)
     {
-        default_controls(controls);
+        lively_test_controls(controls);
         handle = desc->instantiate(desc, rate, "", nullptr);
         if (!handle) return;
         for (uint32_t p = 0; p < PORT_COUNT; ++p) desc->connect_port(handle, p, &controls[p]);
@@ -117,7 +119,7 @@ struct StereoHost {
     explicit StereoHost(size_t capacity = 8192, double rate = 48000.0)
         : in_l(capacity), in_r(capacity), out_l(capacity), out_r(capacity)
     {
-        default_controls(controls);
+        lively_test_controls(controls);
         handle = desc->instantiate(desc, rate, "", nullptr);
         for (int p = PORT_DRY_DB; p < PORT_COUNT; ++p)
             desc->connect_port(handle, stereo_port_of(static_cast<PortIndex>(p)), &controls[p]);

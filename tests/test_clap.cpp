@@ -18,6 +18,8 @@
 
 #include "clap_host.h"
 #include "control/control_table.h"
+#include "lilv_world.h"
+#include "plugin/plugin_uri.h"
 
 using clap_test::Instance;
 using clap_test::Library;
@@ -270,9 +272,8 @@ TEST(Clap, SavedStateBringsBackEveryParameterExactly)
 // the value that lilv reads from presets.ttl.
 TEST(Clap, Vst3PresetFilesAreTheBundlesPresets)
 {
-    LilvWorld* world = lilv_world_new();
-    LilvNode* bundle = lilv_new_file_uri(world, nullptr, LV2_BUNDLE "/");
-    lilv_world_load_bundle(world, bundle);
+    const LilvPluginWorld w(BRUMMKISTE_PLUGIN_URI, LV2_BUNDLE "/");
+    LilvWorld* world = w.world;
     LilvNode* preset_class = lilv_new_uri(world, "http://lv2plug.in/ns/ext/presets#Preset");
     LilvNode* port_pred = lilv_new_uri(world, "http://lv2plug.in/ns/lv2core#port");
     LilvNode* symbol_pred = lilv_new_uri(world, "http://lv2plug.in/ns/lv2core#symbol");
@@ -300,9 +301,8 @@ TEST(Clap, Vst3PresetFilesAreTheBundlesPresets)
         lilv_nodes_free(ports);
     }
     lilv_nodes_free(all);
-    for (LilvNode* n : {bundle, preset_class, port_pred, symbol_pred, value_pred, label_pred, type_pred})
+    for (LilvNode* n : {preset_class, port_pred, symbol_pred, value_pred, label_pred, type_pred})
         lilv_node_free(n);
-    lilv_world_free(world);
     ASSERT_EQ(presets.size(), 24u);
 
     const char* const CLASS_IDS[2] = {"2046504473616C6367546B4200000000",

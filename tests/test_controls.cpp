@@ -79,7 +79,7 @@ TEST(Scan, ChangeTestNegativeZeroAndNonFiniteValues)
         for (size_t i = 0; i < l.size(); ++i) ASSERT_TRUE(std::isfinite(l[i]) && std::isfinite(r[i]));
         EXPECT_EQ(static_cast<float>(dsp->mode), mode_before);
     }
-    default_controls(host.controls);
+    lively_test_controls(host.controls);
     host.controls[PORT_MODE_SEL] = 3.0f;
     host.run(16);
     EXPECT_EQ(dsp->mode, 3);

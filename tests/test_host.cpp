@@ -11,22 +11,14 @@
 #include "plugin/plugin_uri.h"
 #include "control/control_table.h"
 #include "engine/modes.h"
+#include "lilv_world.h"
 
 namespace {
 
 #define LV2_CORE "http://lv2plug.in/ns/lv2core#"
 
-struct World {
-    LilvWorld* world = lilv_world_new();
-    const LilvPlugin* plugin = nullptr;
-    World()
-    {
-        lilv_world_load_all(world);
-        LilvNode* uri = lilv_new_uri(world, BRUMMKISTE_PLUGIN_URI);
-        plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
-        lilv_node_free(uri);
-    }
-    ~World() { lilv_world_free(world); }
+struct World : LilvPluginWorld {
+    World() : LilvPluginWorld(BRUMMKISTE_PLUGIN_URI) {}
     bool is_a(const LilvPort* port, const char* cls) const
     {
         LilvNode* node = lilv_new_uri(world, cls);

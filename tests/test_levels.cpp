@@ -9,6 +9,7 @@
 
 #include "control/control_table.h"
 #include "engine/modes.h"
+#include "lilv_world.h"
 #include "plugin/plugin_uri.h"
 #include "signals.h"
 
@@ -39,13 +40,11 @@ void render(const LilvPlugin* plugin, std::vector<float> controls, const std::ve
 
 TEST(Levels, DefaultReverbSitsBelowTheDryAndModesAreMeasured)
 {
-    LilvWorld* world = lilv_world_new();
-    lilv_world_load_all(world);
-    LilvNode* uri = lilv_new_uri(world, BRUMMKISTE_PLUGIN_URI);
-    const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
+    const LilvPluginWorld w(BRUMMKISTE_PLUGIN_URI);
+    const LilvPlugin* plugin = w.plugin;
     ASSERT_NE(plugin, nullptr);
-    std::vector<float> min(PORT_COUNT), max(PORT_COUNT), def(PORT_COUNT);
-    lilv_plugin_get_port_ranges_float(plugin, min.data(), max.data(), def.data());
+    const std::vector<float>& def = w.def;
+    const std::vector<float>& min = w.min;
 
     const std::vector<float> hits = click_train();
     std::vector<float> l, r;
@@ -72,7 +71,4 @@ TEST(Levels, DefaultReverbSitsBelowTheDryAndModesAreMeasured)
     }
     EXPECT_GE(dry - wet[default_mode], 12.0);
     EXPECT_LE(dry - wet[default_mode], 18.0);
-
-    lilv_node_free(uri);
-    lilv_world_free(world);
 }

@@ -11,6 +11,7 @@
 
 #include "plugin/plugin_uri.h"
 #include "control/control_table.h"
+#include "lilv_world.h"
 
 namespace {
 
@@ -35,19 +36,8 @@ struct Rand {
     float between(float lo, float hi) { return lo + (hi - lo) * uniform(); }
 };
 
-struct Plugin {
-    LilvWorld* world = lilv_world_new();
-    const LilvPlugin* plugin = nullptr;
-    std::vector<float> min, max, def;
-    Plugin() : min(PORT_COUNT), max(PORT_COUNT), def(PORT_COUNT)
-    {
-        lilv_world_load_all(world);
-        LilvNode* uri = lilv_new_uri(world, BRUMMKISTE_PLUGIN_URI);
-        plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
-        lilv_node_free(uri);
-        if (plugin) lilv_plugin_get_port_ranges_float(plugin, min.data(), max.data(), def.data());
-    }
-    ~Plugin() { lilv_world_free(world); }
+struct Plugin : LilvPluginWorld {
+    Plugin() : LilvPluginWorld(BRUMMKISTE_PLUGIN_URI) {}
 };
 
 struct Result {

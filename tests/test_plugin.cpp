@@ -225,7 +225,7 @@ TEST(Lifecycle, ActivateAfterDeactivateEqualsAFreshInstance)
     used.render(noise_burst(10000, 10000, 99), 100, &ul, &ur);
     used.desc->deactivate(used.handle);
     used.desc->activate(used.handle);
-    default_controls(used.controls);
+    lively_test_controls(used.controls);
     used.render(input, 128, &ul, &ur);
     EXPECT_TRUE(same_bits(ul, fl));
     EXPECT_TRUE(same_bits(ur, fr));

@@ -12,6 +12,7 @@
 
 #include "plugin/plugin_uri.h"
 #include "control/control_table.h"
+#include "lilv_world.h"
 #include "signals.h"
 
 #define PSET "http://lv2plug.in/ns/ext/presets#"
@@ -19,10 +20,9 @@
 
 TEST(Presets, EveryPresetSetsEveryControlAndRenders)
 {
-    LilvWorld* world = lilv_world_new();
-    lilv_world_load_all(world);
-    LilvNode* uri = lilv_new_uri(world, BRUMMKISTE_PLUGIN_URI);
-    const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
+    const LilvPluginWorld w(BRUMMKISTE_PLUGIN_URI);
+    LilvWorld* world = w.world;
+    const LilvPlugin* plugin = w.plugin;
     ASSERT_NE(plugin, nullptr);
     LilvNode* preset_class = lilv_new_uri(world, PSET "Preset");
     LilvNode* port_pred = lilv_new_uri(world, LV2_CORE "port");
@@ -93,7 +93,5 @@ TEST(Presets, EveryPresetSetsEveryControlAndRenders)
     // On the same phrase no preset is more than 3 dB louder than another.
     const auto [quiet, loud] = std::minmax_element(loudness.begin(), loudness.end());
     EXPECT_LE(*loud - *quiet, 3.0);
-    for (LilvNode* n : {uri, preset_class, port_pred, symbol_pred, value_pred, label_pred})
-        lilv_node_free(n);
-    lilv_world_free(world);
+    for (LilvNode* n : {preset_class, port_pred, symbol_pred, value_pred, label_pred}) lilv_node_free(n);
 }

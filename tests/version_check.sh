@@ -7,7 +7,7 @@
 # usage: version_check.sh VERSION SOURCE_DIR BUNDLE_DIR
 set -euo pipefail
 version=$1 source_dir=$2 bundle=$3
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/../tools/script-lib.sh"
 IFS=. read -r major minor micro <<<"$version"
 [ $((minor % 2)) -eq 0 ] && [ "$minor" -ne 0 ] || fail "minor version $minor is a development version for LV2"
 [ $((micro % 2)) -eq 0 ] || fail "micro version $micro is a development version for LV2"

@@ -15,7 +15,7 @@ build=$(cd "${1:-build}" && pwd)
 build_arm64=$(cd "${2:-build-arm64}" && pwd)
 version=$(sed -n 's/^project(brummkiste_tiefgarten VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 uri=http://brummkiste.audio/plugins/brummkiste-tiefgarten
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. tools/script-lib.sh
 
 tools/install-deps.sh lintian mmdebstrap lilv-utils sox libsox-fmt-base qemu-user file
 amd64=dist/brummkiste-tiefgarten-lv2_${version}_amd64.deb
