@@ -306,11 +306,11 @@ TEST(Ramps, StartAtTheirTargetsInTheFirstRun)
     EXPECT_EQ(host.dsp()->decay_time, 2500.0f);
 }
 
-// The README's control table is written for musicians; its names, ranges and
-// units must still be the ones the plugin declares.
-TEST(ControlTable, ReadmeListsEveryControlAsDeclared)
+// The detailed control table (docs/development.md) is written for people;
+// its names, ranges and units must still be the ones the plugin declares.
+TEST(ControlTable, DocumentedTableListsEveryControlAsDeclared)
 {
-    std::ifstream file(BRUMMKISTE_SOURCE_DIR "/README.md");
+    std::ifstream file(BRUMMKISTE_SOURCE_DIR "/docs/development.md");
     ASSERT_TRUE(file.good());
     std::stringstream readme;
     readme << file.rdbuf();
@@ -319,14 +319,14 @@ TEST(ControlTable, ReadmeListsEveryControlAsDeclared)
         std::ostringstream row;
         row << "| " << info.name << " (`" << info.symbol << "`) | " << info.minimum << " ... "
             << info.maximum << " | " << UNIT_LABEL[info.unit] << (info.unit ? " |" : "|");
-        EXPECT_NE(readme.str().find(row.str()), std::string::npos) << "README row: " << row.str();
+        EXPECT_NE(readme.str().find(row.str()), std::string::npos) << "row: " << row.str();
     }
 }
 
-// The README's loudness table gives the figures the window shows.
-TEST(ControlTable, ReadmeGivesTheModesLoudness)
+// The documented loudness table gives the figures the window shows.
+TEST(ControlTable, DocumentedLoudnessIsTheWindows)
 {
-    std::ifstream file(BRUMMKISTE_SOURCE_DIR "/README.md");
+    std::ifstream file(BRUMMKISTE_SOURCE_DIR "/docs/development.md");
     std::string line;
     int found = 0;
     while (std::getline(file, line)) {

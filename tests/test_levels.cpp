@@ -1,6 +1,6 @@
 // Levels a musician meets: the reverb against the dry signal with the
 // declared defaults, and each mode's loudness against mode 1. The figures are
-// printed for the README; the default must sit 12 to 18 dB below the dry.
+// printed for docs/development.md; the default must sit 12 to 18 dB below the dry.
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 
@@ -10,7 +10,7 @@
 #include "control/control_table.h"
 #include "engine/modes.h"
 #include "lilv_world.h"
-#include "plugin/plugin_uri.h"
+#include "lv2/plugin_uri.h"
 #include "signals.h"
 
 namespace {
@@ -66,7 +66,7 @@ TEST(Levels, DefaultReverbSitsBelowTheDryAndModesAreMeasured)
                 dry - wet[default_mode]);
     for (int mode = 0; mode < MODE_COUNT; ++mode) {
         std::printf("mode %d: %+.1f dB against mode 1\n", mode, wet[mode] - wet[1]);
-        // The figure the window and the README give.
+        // The figure the window and docs/development.md give.
         EXPECT_NEAR(wet[mode] - wet[1], MODE_LOUDNESS_DB[mode], 1.0) << "mode " << mode;
     }
     EXPECT_GE(dry - wet[default_mode], 12.0);
