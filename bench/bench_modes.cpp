@@ -9,7 +9,7 @@
 #include <chrono>
 
 #include "bench_state.h"
-#include "control/fp_guard.h"
+#include "instance/fp_guard.h"
 
 static void BM_Mode(benchmark::State& state)
 {

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "control/instance.h"
+#include "instance/instance.h"
 #include "parameters.h"
 
 struct ShellLink {

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "control/instance.h"
+#include "instance/instance.h"
 #include "parameters.h"
 #include "shell_link.h"
 

@@ -22,7 +22,7 @@
 namespace {
 
 enum { FRAMES = 8192 };
-const float PEAK_BOUND = 1000.0f;
+const float PEAK_BOUND = 1e4f;  // the LV2 long run's bound for in-range use
 
 struct Audio {
     std::vector<float> in_l = std::vector<float>(FRAMES), in_r = std::vector<float>(FRAMES);

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "control/instance.h"
+#include "instance/instance.h"
 #include "control/control_table.h"
 
 extern "C" const LV2_Descriptor* lv2_descriptor(uint32_t index);

@@ -19,7 +19,7 @@
 #include "clap_host.h"
 #include "control/control_table.h"
 #include "lilv_world.h"
-#include "plugin/plugin_uri.h"
+#include "lv2/plugin_uri.h"
 
 using clap_test::Instance;
 using clap_test::Library;

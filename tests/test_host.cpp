@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/plugin_uri.h"
+#include "lv2/plugin_uri.h"
 #include "control/control_table.h"
 #include "engine/modes.h"
 #include "lilv_world.h"

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "plugin/plugin_uri.h"
+#include "lv2/plugin_uri.h"
 #include "control/control_table.h"
 #include "lilv_world.h"
 

@@ -6,7 +6,7 @@
 
 #include "engine/mode_wiring.h"
 #include "harness.h"
-#include "control/fp_guard.h"
+#include "instance/fp_guard.h"
 
 namespace {
 

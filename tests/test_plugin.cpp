@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "harness.h"
-#include "plugin/debug_log.h"
-#include "control/fp_guard.h"
-#include "plugin/plugin_uri.h"
+#include "lv2/debug_log.h"
+#include "instance/fp_guard.h"
+#include "lv2/plugin_uri.h"
 
 TEST(Descriptor, MonoAtZeroStereoAtOne)
 {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/plugin_uri.h"
+#include "lv2/plugin_uri.h"
 #include "control/control_table.h"
 #include "lilv_world.h"
 #include "signals.h"

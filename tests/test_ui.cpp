@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "plugin/plugin_uri.h"
+#include "lv2/plugin_uri.h"
 #include "ui/routing.h"
 #include "ui/ui_model.h"
 #include "ui_host.h"

@@ -11,7 +11,7 @@
 #include "../tests/ui_host.h"
 #include "control/control_table.h"
 #include "ui/ui_model.h"
-#include "plugin/plugin_uri.h"
+#include "lv2/plugin_uri.h"
 
 static double cpu_seconds()
 {

@@ -8,7 +8,7 @@
 
 #include "../tests/ui_host.h"
 #include "control/control_table.h"
-#include "plugin/plugin_uri.h"
+#include "lv2/plugin_uri.h"
 
 int main(int argc, char** argv)
 {

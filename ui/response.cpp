@@ -11,7 +11,7 @@
 #include <new>
 #include <thread>
 
-#include "control/instance.h"
+#include "instance/instance.h"
 #include "dsp/tank.h"
 #include "ui/decay_fit.h"
 

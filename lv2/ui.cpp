@@ -11,7 +11,7 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/plugin_uri.h"
+#include "lv2/plugin_uri.h"
 #include "ui/x11_window.h"
 
 #define BRUMMKISTE_UI_URI BRUMMKISTE_PLUGIN_URI "#ui"

@@ -2,9 +2,9 @@
 // and their lifecycle functions, shared but for instantiate and connect_port.
 #include <lv2/core/lv2.h>
 
-#include "plugin/debug_log.h"
-#include "control/instance.h"
-#include "plugin/plugin_uri.h"
+#include "lv2/debug_log.h"
+#include "instance/instance.h"
+#include "lv2/plugin_uri.h"
 
 // Host's non-realtime thread.
 static LV2_Handle instantiate(const LV2_Descriptor*, double sample_rate, const char*,

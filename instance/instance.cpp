@@ -1,10 +1,10 @@
-#include "control/instance.h"
+#include "instance/instance.h"
 
 #include <cfloat>
 #include <cstdlib>
 #include <new>
 
-#include "control/fp_guard.h"
+#include "instance/fp_guard.h"
 
 PluginInstance* instance_create(double sample_rate, bool stereo)
 {

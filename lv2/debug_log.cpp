@@ -1,4 +1,4 @@
-#include "plugin/debug_log.h"
+#include "lv2/debug_log.h"
 
 #include <atomic>
 #include <cctype>
