@@ -3,17 +3,19 @@
 // same sources into a library of its own; BRUMMKISTE_STEREO_INPUT chooses.
 #pragma once
 
-#define DISTRHO_PLUGIN_BRAND "Brummkiste"
+#include "control/identity.h"
+
+#define DISTRHO_PLUGIN_BRAND BRUMMKISTE_BRAND
 #ifdef BRUMMKISTE_STEREO_INPUT
-#define DISTRHO_PLUGIN_NAME "Brummkiste Tiefgarten Stereo"
-#define DISTRHO_PLUGIN_URI "http://brummkiste.audio/plugins/brummkiste-tiefgarten-stereo"
-#define DISTRHO_PLUGIN_CLAP_ID "audio.brummkiste.tiefgarten-stereo"
+#define DISTRHO_PLUGIN_NAME BRUMMKISTE_STEREO_NAME
+#define DISTRHO_PLUGIN_URI BRUMMKISTE_STEREO_URI
+#define DISTRHO_PLUGIN_CLAP_ID BRUMMKISTE_STEREO_CLAP_ID
 #define DISTRHO_PLUGIN_NUM_INPUTS 2
 #define DISTRHO_PLUGIN_CLAP_FEATURES "audio-effect", "reverb", "stereo"
 #else
-#define DISTRHO_PLUGIN_NAME "Brummkiste Tiefgarten"
-#define DISTRHO_PLUGIN_URI "http://brummkiste.audio/plugins/brummkiste-tiefgarten"
-#define DISTRHO_PLUGIN_CLAP_ID "audio.brummkiste.tiefgarten"
+#define DISTRHO_PLUGIN_NAME BRUMMKISTE_PLUGIN_NAME
+#define DISTRHO_PLUGIN_URI BRUMMKISTE_PLUGIN_URI
+#define DISTRHO_PLUGIN_CLAP_ID BRUMMKISTE_PLUGIN_CLAP_ID
 #define DISTRHO_PLUGIN_NUM_INPUTS 1
 #define DISTRHO_PLUGIN_CLAP_FEATURES "audio-effect", "reverb", "mono"
 #endif

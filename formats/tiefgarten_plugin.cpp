@@ -38,25 +38,29 @@ public:
     ~TiefgartenPlugin() override { instance_destroy(instance); }
 
 protected:
-    const char* getLabel() const override { return STEREO_INPUT ? "TiefgartenStereo" : "Tiefgarten"; }
+    const char* getLabel() const override
+    {
+        return STEREO_INPUT ? BRUMMKISTE_STEREO_FORMAT_LABEL : BRUMMKISTE_PLUGIN_FORMAT_LABEL;
+    }
     const char* getDescription() const override
     {
-        return "Reverb with allpass diffusers, pitch-shifting delay lines and four feedback delay "
-               "networks in five routings.";
+        return STEREO_INPUT ? BRUMMKISTE_STEREO_COMMENT : BRUMMKISTE_PLUGIN_COMMENT;
     }
-    const char* getMaker() const override { return "Brummkiste"; }
-    const char* getHomePage() const override { return "https://brummkiste.audio/"; }
-    const char* getLicense() const override { return "ISC"; }
+    // The maker names the folder of the VST3 preset files.
+    const char* getMaker() const override { return BRUMMKISTE_BRAND; }
+    const char* getHomePage() const override { return BRUMMKISTE_HOMEPAGE; }
+    const char* getLicense() const override { return BRUMMKISTE_LICENSE; }
     uint32_t getVersion() const override
     {
         return d_version(BRUMMKISTE_VERSION_MAJOR, BRUMMKISTE_VERSION_MINOR, BRUMMKISTE_VERSION_PATCH);
     }
     // Also the VST3 class id, which the VST3 preset files name: each
-    // variant has its own (BRUMMKISTE_UNIQUE_ID, four characters).
+    // variant has its own (four characters).
     int64_t getUniqueId() const override
     {
-        static constexpr char code[] = BRUMMKISTE_UNIQUE_ID;
-        static_assert(sizeof code == 5, "a unique id has four characters");
+        static_assert(sizeof BRUMMKISTE_PLUGIN_UNIQUE_ID == 5 && sizeof BRUMMKISTE_STEREO_UNIQUE_ID == 5,
+                      "a unique id has four characters");
+        const char* code = STEREO_INPUT ? BRUMMKISTE_STEREO_UNIQUE_ID : BRUMMKISTE_PLUGIN_UNIQUE_ID;
         return d_cconst(code[0], code[1], code[2], code[3]);
     }
 

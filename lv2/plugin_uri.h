@@ -1,4 +1,4 @@
+// The URIs of the LV2 plugins (see control/identity.h).
 #pragma once
 
-#define BRUMMKISTE_PLUGIN_URI "http://brummkiste.audio/plugins/brummkiste-tiefgarten"
-#define BRUMMKISTE_STEREO_URI "http://brummkiste.audio/plugins/brummkiste-tiefgarten-stereo"
+#include "control/identity.h"

@@ -14,7 +14,6 @@
 #include "lv2/plugin_uri.h"
 #include "ui/x11_window.h"
 
-#define BRUMMKISTE_UI_URI BRUMMKISTE_PLUGIN_URI "#ui"
 
 namespace {
 

@@ -3,16 +3,20 @@
 with every control, in banks) and the presets' entries of
 bundle/manifest.ttl.in from the table below. Controls a preset does not
 name take the family's values (REVERB or ECHO), then the plugin's declared
-defaults (read from the plugin's Turtle file). Each preset's figures were
+defaults (read from the control table). Each preset's figures were
 measured with the sound analysis (docs/sound.md); the preset_sound test
 holds them to their limits.
 
 usage: make-presets.py [--check] SOURCE_DIR
   --check: exit 1 if the files differ from what the table gives."""
+import os
 import re
 import sys
 
-URI = "http://brummkiste.audio/plugins/brummkiste-tiefgarten"
+# The plugin's URI, from the identity header.
+URI = re.search(r'#define BRUMMKISTE_PLUGIN_URI "([^"]*)"',
+                open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "control",
+                                  "identity.h")).read()).group(1)
 
 BANKS = [
     ("rooms", "Rooms"), ("chambers", "Chambers"), ("halls", "Halls"), ("plates", "Plates"),
@@ -103,16 +107,14 @@ def slug(label):
 
 
 def declared_controls(source_dir):
-    """(symbol, default) of every control port, in port order."""
-    ttl = open(f"{source_dir}/bundle/brummkiste-tiefgarten.ttl.in").read()
-    ports = []
-    for block in ttl.split("] , [")[0:]:
-        if "lv2:ControlPort" not in block:
-            continue
-        sym = re.search(r'lv2:symbol "([a-z_0-9]+)"', block).group(1)
-        default = float(re.search(r"lv2:default (-?[0-9.eE+-]+)", block).group(1))
-        ports.append((sym, default))
-    return ports
+    """(symbol, default) of every control, in port order, from the control
+    table (control/control_table.h)."""
+    table = open(f"{source_dir}/control/control_table.h").read()
+    rows = re.findall(r'\{PORT_[A-Z_0-9]+, "([a-z_0-9]+)", "[^"]*", PORT_KIND_CONTROL_IN,\s*'
+                      r'(-?[0-9.]+), (-?[0-9.]+),', table)
+    if not rows:
+        sys.exit("control/control_table.h: no controls found")
+    return [(sym, float(default)) for sym, _, default in rows]
 
 
 def number(v):
