@@ -4,9 +4,10 @@
 #
 # usage: preset_peaks.sh LV2_DIR SOURCE_DIR
 set -euo pipefail
+. "$(dirname "$0")/../tools/script-lib.sh"
 export LV2_PATH=$1
 source_dir=$2
-uri=http://brummkiste.audio/plugins/brummkiste-tiefgarten
+uri=$(identity PLUGIN_URI)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 "$source_dir/tools/make-phrase.sh" "$tmp/phrase.wav"

@@ -7,9 +7,10 @@
 #
 # usage: preset_sound.sh LV2_DIR SOUND_ANALYSIS
 set -euo pipefail
+. "$(dirname "$0")/../tools/script-lib.sh"
 export LV2_PATH=$1
 analysis=$2
-uri=http://brummkiste.audio/plugins/brummkiste-tiefgarten
+uri=$(identity PLUGIN_URI)
 configs=()
 while read -r label; do
   configs+=("$label=$uri#preset=$label#!dry_db=-120")

@@ -8,8 +8,8 @@ lv2dir=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export LV2_PATH="$lv2dir:/usr/lib/lv2"
-uri=http://brummkiste.audio/plugins/brummkiste-tiefgarten
 . "$(dirname "$0")/../tools/script-lib.sh"
+uri=$(identity PLUGIN_URI)
 
 sox -n -r 48000 -c 1 -b 32 -e float "$work/in.wav" synth 0.25 pinknoise vol 0.5 pad 0.01 0.6 2>/dev/null
 lv2apply -i "$work/in.wav" -o "$work/apply.wav" \

@@ -7,6 +7,7 @@
 # usage: tools/bench-peers.sh [REPETITIONS] [SECONDS_PER_REPETITION]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/script-lib.sh
 
 tools/install-deps.sh cmake g++ make pkg-config python3 lv2-dev liblilv-dev libbenchmark-dev \
   calf-plugins dragonfly-reverb-lv2 zam-plugins
@@ -17,7 +18,7 @@ cmake --build "$build" -j"$(nproc)" --target brummkiste-tiefgarten peer_host >/d
 
 reps=${1:-7}
 secs=${2:-1}
-uri=http://brummkiste.audio/plugins/brummkiste-tiefgarten
+uri=$(identity PLUGIN_URI)
 peers=(
   "Calf Reverb=http://calf.sourceforge.net/plugins/Reverb"
   "Dragonfly Plate=urn:dragonfly:plate"

@@ -6,6 +6,7 @@
 # decay curve. Everything goes to out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/script-lib.sh
 
 tools/install-deps.sh cmake g++ make pkg-config python3 lv2-dev lilv-utils lv2file sox libsox-fmt-base \
   gnuplot-nox libx11-dev libcairo2-dev libfftw3-dev xvfb xauth
@@ -19,7 +20,7 @@ out=out
 rm -rf "$out"
 mkdir -p "$out/presets" "$out/modes" "$out/impulse" "$out/stereo" "$out/ui"
 export LV2_PATH="$PWD/$build/lv2:/usr/lib/lv2"
-uri=http://brummkiste.audio/plugins/brummkiste-tiefgarten
+uri=$(identity PLUGIN_URI)
 rate=48000
 
 tools/make-phrase.sh "$out/input.wav"

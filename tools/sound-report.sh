@@ -7,6 +7,7 @@
 # usage: tools/sound-report.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/script-lib.sh
 
 tools/install-deps.sh cmake g++ make pkg-config python3 lv2-dev liblilv-dev libfftw3-dev libcairo2-dev \
   lv2file calf-plugins dragonfly-reverb-lv2 zam-plugins
@@ -15,7 +16,7 @@ build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j"$(nproc)" --target brummkiste-tiefgarten sound_analysis >/dev/null
 export LV2_PATH="$PWD/$build/lv2:/usr/lib/lv2"
-uri=http://brummkiste.audio/plugins/brummkiste-tiefgarten
+uri=$(identity PLUGIN_URI)
 pictures=docs/sound
 rm -rf "$pictures"
 mkdir -p "$pictures"

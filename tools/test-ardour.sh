@@ -17,6 +17,7 @@
 # usage: test-ardour.sh LV2_DIR [VST3_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/script-lib.sh
 lv2_dir=$(cd "${1:-build/lv2}" && pwd)
 vst3_dir=${2:-}
 tools/install-deps.sh ardour sox libsox-fmt-base
@@ -40,7 +41,7 @@ run() {
   # ardour7-lua may crash when it closes the session, after the work is
   # done: the exported files decide.
   HOME="$work/home" SESSION_DIR="$work/session" OUT_DIR="$work/out" \
-    PLUGIN_URI=http://brummkiste.audio/plugins/brummkiste-tiefgarten LV2_PATH="$lv2_dir" \
+    PLUGIN_URI="$(identity PLUGIN_URI)" LV2_PATH="$lv2_dir" \
     timeout 180 stdbuf -o0 ardour7-lua tests/ardour/bypass.lua >"$work/ardour.log" 2>&1 || true
   [ -s "$work/out/active.wav" ] && [ -s "$work/out/bypassed.wav" ]
 }
@@ -67,7 +68,7 @@ mkdir -p "$work/home/.vst3/presets"
 cp -r "$vst3_dir/../vst3-presets/Brummkiste" "$work/home/.vst3/presets/"
 state_phase() {
   HOME="$work/home" SESSION_DIR="$work/state-session" VST3_PATH="$work/vst3" \
-    VST3_NAME="Brummkiste Tiefgarten" PHASE=$1 timeout 120 stdbuf -o0 ardour7-lua tests/ardour/vst3_state.lua \
+    VST3_NAME="$(identity PLUGIN_NAME)" PHASE=$1 timeout 120 stdbuf -o0 ardour7-lua tests/ardour/vst3_state.lua \
     >"$work/state-$1.log" 2>&1 || true
 }
 run_state() {
@@ -108,8 +109,8 @@ XML
 # One phase of tests/ardour/formats.lua (setup or render).
 formats_phase() {
   HOME="$work/home" SESSION_DIR="$work/session" OUT_DIR="$work/out" \
-    PLUGIN_URI=http://brummkiste.audio/plugins/brummkiste-tiefgarten LV2_PATH="$lv2_dir" \
-    VST3_PATH="$work/vst3" VST3_NAME="Brummkiste Tiefgarten" \
+    PLUGIN_URI="$(identity PLUGIN_URI)" LV2_PATH="$lv2_dir" \
+    VST3_PATH="$work/vst3" VST3_NAME="$(identity PLUGIN_NAME)" \
     EXPORT_PRESET=0b3f5a3c-6a1e-4c1b-9a3e-6d2f1c7e8b90 \
     PHASE=$1 timeout 180 stdbuf -o0 ardour7-lua tests/ardour/formats.lua >>"$work/formats.log" 2>&1 || true
 }

@@ -14,8 +14,8 @@ cd "$(dirname "$0")/.."
 build=$(cd "${1:-build}" && pwd)
 build_arm64=$(cd "${2:-build-arm64}" && pwd)
 version=$(sed -n 's/^project(brummkiste_tiefgarten VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-uri=http://brummkiste.audio/plugins/brummkiste-tiefgarten
 . tools/script-lib.sh
+uri=$(identity PLUGIN_URI)
 
 tools/install-deps.sh lintian mmdebstrap lilv-utils sox libsox-fmt-base qemu-user file
 amd64=dist/brummkiste-tiefgarten-lv2_${version}_amd64.deb
