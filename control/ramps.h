@@ -6,6 +6,9 @@
 
 #include "control/control_actions.h"
 
+// Every ramp has a period of 1: it steps at every block, and its counter is
+// 0 whenever it steps. Period and counter stay as part of the ramp's defined
+// record (the idle path keeps the counter exactly as the blocks would).
 typedef struct {
     uint64_t period;   // blocks from one step to the next
     uint64_t counter;

@@ -132,7 +132,10 @@ void compute_line(FdnTank* tank, int k, LinePass pass, Rng* rng)
                                 ? (tank->sample_rate * tank->decay_time) * 0.001f
                                 : (tank->decay_time * 0.001f) * tank->sample_rate;
     // The gain follows the unclamped length n, not the (at most 32000
-    // samples) length the line actually reaches.
+    // samples) length the line actually reaches. Every caller applies the
+    // decay right after (recompute_tank_lines), which sets each gain again
+    // from the lengths in force: this one is part of the line's defined
+    // computation and never reaches the output.
     tank->line_gain[k] = decay_gain(tank, n, per_decay);
 }
 
@@ -141,6 +144,9 @@ void setup_tank_lines(FdnTank tanks[TANK_COUNT], float size_min, float size_max,
     for (int t = 0; t < TANK_COUNT; ++t) {
         FdnTank* tank = &tanks[t];
         tank->size_min = size_min;
+        // The first pass's lengths, plans and gains are replaced by the
+        // second's; it stays for its random draws, on which the second
+        // pass's jittered lengths depend.
         for (int k = 0; k < TANK_LINES; ++k) compute_line(tank, k, LINE_PASS_FIRST, rng);
         tank->size_max = size_max;
         for (int k = 0; k < TANK_LINES; ++k) compute_line(tank, k, LINE_PASS_SECOND, rng);
