@@ -368,10 +368,8 @@ bool state_save(const clap_plugin_t* p, const clap_ostream_t* stream)
 {
     WrappedPlugin* w = wrapped(p);
     if (!stream || !stream->write) return false;
-    float values[PARAMETER_COUNT];
-    for (uint32_t i = 0; i < PARAMETER_COUNT; ++i) values[i] = w->link->values[i].load(std::memory_order_relaxed);
     return state_write_all([stream](const char* b, int64_t n) { return stream->write(stream, b, static_cast<uint64_t>(n)); },
-                           state_write(values));
+                           shell_link_state(w->link));
 }
 
 bool state_load(const clap_plugin_t* p, const clap_istream_t* stream)

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "dsp/tank.h"
+#include "state_codec.h"
 
 namespace {
 
@@ -37,6 +38,13 @@ bool shell_link_set(ShellLink* link, uint32_t parameter, double v)
     if (!link || !parameter_accept(parameter, v, &accepted)) return false;
     link->values[parameter].store(accepted, std::memory_order_relaxed);
     return true;
+}
+
+std::vector<char> shell_link_state(const ShellLink* link)
+{
+    float values[PARAMETER_COUNT];
+    for (uint32_t i = 0; i < PARAMETER_COUNT; ++i) values[i] = link->values[i].load(std::memory_order_relaxed);
+    return state_write(values);
 }
 
 void shell_link_reset(ShellLink* link)

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "instance/instance.h"
 #include "parameters.h"
@@ -29,6 +30,9 @@ ShellLink* shell_link_take();
 // Any thread: store a host's value, clamped; false (nothing changed) for an
 // unknown parameter or a value that is not a finite number.
 bool shell_link_set(ShellLink* link, uint32_t parameter, double value);
+
+// Any thread: the state as it stands, the host's value of each parameter.
+std::vector<char> shell_link_state(const ShellLink* link);
 
 // Audio thread, active: the tail cleared, as right after activation.
 void shell_link_reset(ShellLink* link);

@@ -539,15 +539,13 @@ v3_result V3_API guarded_get_state(void* self, v3_bstream** stream)
 {
     Guard* guard = guard_of(self);
     if (!guard || !guard->link || !stream || !*stream) return V3_INVALID_ARG;
-    float values[PARAMETER_COUNT];
-    for (uint32_t i = 0; i < PARAMETER_COUNT; ++i) values[i] = guard->link->values[i].load(std::memory_order_relaxed);
     const auto write = [stream](const char* buffer, int64_t size) -> int64_t {
         int32_t n = -1;
         const int32_t ask = size < INT32_MAX ? static_cast<int32_t>(size) : INT32_MAX;
         if (v3_cpp_obj(stream)->write(stream, const_cast<char*>(buffer), ask, &n) != V3_OK) return -1;
         return n;
     };
-    return state_write_all(write, state_write(values)) ? V3_OK : V3_INTERNAL_ERR;
+    return state_write_all(write, shell_link_state(guard->link)) ? V3_OK : V3_INTERNAL_ERR;
 }
 
 v3_result V3_API guarded_initialize(void* self, v3_funknown** context)

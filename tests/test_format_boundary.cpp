@@ -138,12 +138,13 @@ struct ClapVariant {
 };
 const ClapVariant CLAPS[] = {{CLAP_MONO, 1}, {CLAP_STEREO, 2}};
 
-// A block of `frames` through a CLAP instance, the input a burst of noise.
-struct ClapBlock {
+// One block's buffers for either format: a burst of noise in, outputs filled
+// with 7 so that what a refusal leaves shows.
+struct Block {
     std::vector<float> in_l, in_r, out_l, out_r;
     float* in[2];
     float* out[2];
-    explicit ClapBlock(uint32_t frames)
+    explicit Block(uint32_t frames)
         : in_l(noise_burst(frames)), in_r(noise_burst(frames)), out_l(frames, 7.0f), out_r(frames, 7.0f),
           in{in_l.data(), in_r.data()}, out{out_l.data(), out_r.data()}
     {
@@ -175,7 +176,7 @@ TEST(ClapBoundary, IdsAndValuesAreCheckedAndEachParametersLastValueHolds)
         // Far more events than any fixed list holds; the last one counts.
         for (int i = 0; i < 10000; ++i) events.set(param_of(PORT_DRY_DB), -60.0 + i % 50);
         events.set(param_of(PORT_DRY_DB), -7.0);
-        ClapBlock b(512);
+        Block b(512);
         const std::string printed = stderr_of([&] { EXPECT_EQ(CLAP_PROCESS_CONTINUE, c.process(b.in, b.out, 512, &events)); });
         EXPECT_EQ("", printed);
         EXPECT_EQ(-7.0, clap_value(c, param_of(PORT_DRY_DB)));
@@ -208,7 +209,7 @@ TEST(ClapBoundary, LayoutsTheyDoNotOfferAreRefusedAndLongBlocksRunInParts)
         clap_test::Library lib(v.path);
         clap_test::Instance c(lib, v.inputs);
         ASSERT_TRUE(c.plugin);
-        ClapBlock b(3000);
+        Block b(3000);
         EXPECT_EQ(CLAP_PROCESS_ERROR, c.process(b.in, b.out, 64, nullptr)) << "before activation";
         EXPECT_EQ(0.0f, peak(std::vector<float>(b.out_l.begin(), b.out_l.begin() + 64)));
         ASSERT_TRUE(c.start(48000, 64));
@@ -236,7 +237,7 @@ TEST(ClapBoundary, LayoutsTheyDoNotOfferAreRefusedAndLongBlocksRunInParts)
         // 3000 frames after announcing 64 equal 3000 frames in parts of 64.
         clap_test::Instance e(lib, v.inputs), d(lib, v.inputs);
         ASSERT_TRUE(e.start(48000, 64) && d.start(48000, 64));
-        ClapBlock whole(3000), parts(3000);
+        Block whole(3000), parts(3000);
         EXPECT_EQ(CLAP_PROCESS_CONTINUE, e.process(whole.in, whole.out, 3000, nullptr));
         for (uint32_t at = 0; at < 3000; at += 64) {
             const uint32_t n = 3000 - at < 64 ? 3000 - at : 64;
@@ -314,7 +315,7 @@ TEST(ClapBoundary, RatesAreCheckedResetClearsTheTailAndTheTailIsReported)
     EXPECT_GT(tail->get(c.plugin), 2u * 48000 * 2500 / 1000);  // two decay times at the default
     clap_test::ParamEvents frozen;
     frozen.set(param_of(PORT_DECAY_MS), 200000.0);
-    ClapBlock b(512);
+    Block b(512);
     c.process(b.in, b.out, 512, &frozen);
     EXPECT_EQ(static_cast<uint32_t>(INT32_MAX), tail->get(c.plugin));
 
@@ -443,7 +444,7 @@ TEST(Vst3Boundary, IdsAndValuesAreCheckedAndOneBadQueueCostsOnlyItself)
         changes.queues.back().broken = true;
         changes.set(param_of(PORT_WIDTH), 7.0);  // beyond 1: the top of the range
         changes.set(param_of(PORT_DRY_DB), p.to_normalised(param_of(PORT_DRY_DB), -12.0));
-        ClapBlock b(512);
+        Block b(512);
         float* in[2] = {b.in[0], b.in[1]};
         std::string printed = stderr_of([&] { EXPECT_EQ(V3_OK, p.process(in, b.out, 512, &changes)); });
         // No output-parameter list: an empty one stands in, without a word.
@@ -488,7 +489,7 @@ TEST(Vst3Boundary, LayoutsBlocksAndSetupsTheyCannotTakeAreRefused)
         vst3_test::Library lib(v.path);
         vst3_test::Instance p(lib, v.inputs);
         ASSERT_TRUE(p.processor);
-        ClapBlock b(70000);
+        Block b(70000);
         EXPECT_EQ(V3_NOT_INITIALIZED, p.process(b.in, b.out, 256)) << "before setupProcessing";
         EXPECT_EQ(0.0f, peak(std::vector<float>(b.out_l.begin(), b.out_l.begin() + 256)));
         for (int32_t max_block : {0, -1, -100000}) EXPECT_NE(V3_OK, p.setup(48000, max_block)) << max_block;
@@ -588,7 +589,7 @@ TEST(Vst3Boundary, TheTailFollowsTheDecayAndIsEndlessWhenFrozen)
     EXPECT_LT(tail, 60u * 48000);
     Changes frozen;
     frozen.set(param_of(PORT_DECAY_MS), 1.0);
-    ClapBlock b(512);
+    Block b(512);
     p.process(b.in, b.out, 512, &frozen);
     EXPECT_EQ(UINT32_MAX, v3_cpp_obj(p.processor)->get_tail_samples(p.processor));
 }
