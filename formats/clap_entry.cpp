@@ -34,7 +34,7 @@
 
 #include "DistrhoPluginInfo.h"
 #include "clap_extensions.h"
-#include "clap_presets.h"
+#include "factory_presets.h"
 #include "shell_link.h"
 #include "state_codec.h"
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Includes run one way, from the shells down: no layer below the shells
-# (lv2/, formats/) knows a plugin format, and each layer includes only the
+# (lv2/, formats/, jack/) knows a plugin format or JACK, and each layer includes only the
 # ones below it (docs/architecture.md).
 #
 # usage: layer_check.sh SOURCE_DIR
@@ -12,7 +12,7 @@ forbidden() {
   shift
   if grep -rnE "#include \"($pattern)/" "$@"; then fail "an include against the layers: $pattern from $*"; fi
 }
-forbidden 'lv2|formats' ui instance control engine dsp
+forbidden 'lv2|formats|jack' ui instance control engine dsp
 forbidden 'ui' instance control engine dsp
 forbidden 'instance' control engine dsp
 forbidden 'control' engine dsp

@@ -11,7 +11,7 @@ and the terminator, every string ending in a zero byte.
 
 The same states, with each preset's label, bank and comment, also go into a
 C++ header for the CLAP plugins, which offer them to CLAP hosts' preset
-browsers (--header).
+browsers, and for the JACK programs' --preset (--header).
 
 usage: make-vst3-presets.py presets.ttl OUT_DIR "PLUGIN NAME=CODE" ...
        make-vst3-presets.py --header presets.ttl OUT.h
