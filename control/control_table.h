@@ -281,6 +281,21 @@ inline constexpr const char* MODE_LABELS[] = {
     "Tanks into delay chains",
 };
 
+// The pedal face that boards without the plugin window show (the MOD
+// boards' interface): the mode as a selector first, then the knobs a player
+// reaches for, each with the short title the face prints. The other
+// controls are in the board's own list.
+typedef struct {
+    PortIndex port;
+    const char* title;
+} FaceControl;
+
+inline constexpr FaceControl PEDAL_FACE[] = {
+    {PORT_MODE_SEL, "Mode"},      {PORT_DRY_DB, "Dry"},        {PORT_WET_A_DB, "Reverb"},
+    {PORT_DECAY_MS, "Decay"},     {PORT_SIZE_MIN, "Room min"}, {PORT_SIZE_MAX, "Room max"},
+    {PORT_WIDTH, "Width"},        {PORT_DIFFUSION_PCT, "Diffusion"}, {PORT_TANK_MOD, "Tank mod"},
+};
+
 // The port each ramp serves, found in the table.
 constexpr PortIndex ramp_port(RampIndex ramp)
 {

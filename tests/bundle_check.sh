@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the built bundle the way hosts read it: Turtle syntax (sordi), the
 # LV2 schemas (sord_validate against the LV2 schema bundles that
-# lv2-dev installs) and the library's exported symbols.
+# lv2-dev installs), the MOD store's criteria and the library's exported
+# symbols.
 set -euo pipefail
 bundle=$(cd "$1" && pwd)
 . "$(dirname "$0")/../tools/script-lib.sh"
@@ -35,6 +36,10 @@ while IFS= read -r line; do
     *mod:label*) [ "${#value}" -le 16 ] || fail "mod:label longer than 16 characters: $value" ;;
   esac
 done < <(grep -h "mod:brand\|mod:label" "$bundle"/*.ttl)
+
+# What the MOD boards' store asks of a bundle (names, description, version,
+# homepage, presets, ranges in their units, the pedal face's files).
+python3 "$(dirname "$0")/store_check.py" "$bundle"
 
 symbols=$(nm -D --defined-only "$bundle/libbrummkiste-tiefgarten.so" | awk '{print $3}')
 [ "$symbols" = "lv2_descriptor" ] || fail "exported symbols: $symbols"

@@ -1,7 +1,9 @@
 // Writes the bundle's description of both plugins from the control table
 // and the identity header, so that a control is described only there:
 // brummkiste-tiefgarten.ttl (mono in) and brummkiste-tiefgarten-stereo.ttl
-// (stereo in: four audio ports, the controls one index higher).
+// (stereo in: four audio ports, the controls one index higher), and
+// modgui.ttl, the pedal face of boards without the plugin window (the MOD
+// boards), whose template and pictures are in the bundle's modgui folder.
 // Built and run on the build machine, also when cross-compiling: the
 // description is the same for every CPU.
 //
@@ -117,6 +119,38 @@ std::string description(bool stereo, const char* minor, const char* micro)
     return s + " .\n";
 }
 
+// The face's controls for the template, in its order (lv2:index is the
+// place in the face, which the template names as controls.0, controls.1 ...).
+std::string face(bool stereo)
+{
+    const std::string uri = stereo ? BRUMMKISTE_STEREO_URI : BRUMMKISTE_PLUGIN_URI;
+    const std::string variant = stereo ? "brummkiste-tiefgarten-stereo" : "brummkiste-tiefgarten";
+    std::string s = "<" + uri +
+                    ">\n\tmodgui:gui [\n"
+                    "\t\tmodgui:resourcesDirectory <modgui> ;\n"
+                    "\t\tmodgui:iconTemplate <modgui/icon-brummkiste-tiefgarten.html> ;\n"
+                    "\t\tmodgui:stylesheet <modgui/stylesheet-brummkiste-tiefgarten.css> ;\n"
+                    "\t\tmodgui:screenshot <modgui/screenshot-" + variant + ".png> ;\n"
+                    "\t\tmodgui:thumbnail <modgui/thumbnail-" + variant + ".png> ;\n"
+                    "\t\tmodgui:brand \"" BRUMMKISTE_BRAND "\" ;\n"
+                    "\t\tmodgui:label \"" + (stereo ? BRUMMKISTE_STEREO_LABEL : BRUMMKISTE_PLUGIN_LABEL) +
+                    "\" ;\n\t\tmodgui:port ";
+    int place = 0;
+    for (const FaceControl& c : PEDAL_FACE) {
+        if (place) s += " , ";
+        s += "[\n\t\t\tlv2:index " + std::to_string(place++) + " ;\n\t\t\tlv2:symbol \"" +
+             PORT_TABLE[c.port].symbol + "\" ;\n\t\t\tlv2:name \"" + c.title + "\"\n\t\t]";
+    }
+    return s + "\n\t] .\n\n";
+}
+
+std::string faces()
+{
+    return "@prefix lv2:    <http://lv2plug.in/ns/lv2core#> .\n"
+           "@prefix modgui: <http://moddevices.com/ns/modgui#> .\n\n" +
+           face(false) + face(true);
+}
+
 bool write(const std::string& path, const std::string& text)
 {
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -135,7 +169,8 @@ int main(int argc, char** argv)
     }
     const std::string dir = argv[1];
     if (!write(dir + "/brummkiste-tiefgarten.ttl", description(false, argv[2], argv[3])) ||
-        !write(dir + "/brummkiste-tiefgarten-stereo.ttl", description(true, argv[2], argv[3]))) {
+        !write(dir + "/brummkiste-tiefgarten-stereo.ttl", description(true, argv[2], argv[3])) ||
+        !write(dir + "/modgui.ttl", faces())) {
         std::perror("make-ttl");
         return 1;
     }
