@@ -68,6 +68,15 @@ int process(jack_nframes_t frames, void* arg)
 // A JACK thread, when the server stops or throws the client out.
 void on_shutdown(void*) { g_server_gone.store(true); }
 
+// A JACK thread: the rate the instance was made for is the only one it
+// plays in tune at; another one stops the program instead of detuning it.
+std::atomic<bool> g_rate_changed{false};
+int on_sample_rate(jack_nframes_t rate, void* arg)
+{
+    if (static_cast<double>(rate) != static_cast<Program*>(arg)->instance->host_rate) g_rate_changed.store(true);
+    return 0;
+}
+
 #ifdef BRUMMKISTE_JACK_WINDOW
 // Main thread: a value the musician changed in the window.
 void window_write(void* context, PortIndex port, float value)
@@ -163,6 +172,7 @@ int main(int argc, char** argv)
         return 1;
     }
     jack_on_shutdown(client, on_shutdown, nullptr);
+    jack_set_sample_rate_callback(client, on_sample_rate, &p);
 
     struct sigaction action = {};
     action.sa_handler = on_signal;
@@ -197,7 +207,7 @@ int main(int argc, char** argv)
     }
 #endif
     bool window_closed = false;
-    while (!g_signal && !g_server_gone.load() && !window_closed) {
+    while (!g_signal && !g_server_gone.load() && !g_rate_changed.load() && !window_closed) {
 #ifdef BRUMMKISTE_JACK_WINDOW
         if (window && !standalone_window_idle(window)) window_closed = true;
 #endif
@@ -213,6 +223,10 @@ int main(int argc, char** argv)
     instance_destroy(p.instance);
     if (gone) {
         std::fprintf(stderr, "%s: the JACK server stopped\n", program);
+        return 1;
+    }
+    if (g_rate_changed.load()) {
+        std::fprintf(stderr, "%s: JACK changed its sample rate; start the program again\n", program);
         return 1;
     }
     std::fprintf(stderr, "%s: stopped\n", program);

@@ -6,6 +6,9 @@
 //   CLIENT  the program's JACK client name; INPUTS 1 (in) or 2 (in_l, in_r)
 //   PLAY    raw 32-bit floats, INPUTS channels interleaved
 //   SECONDS how long to record
+// Exit status 3: JACK reported an xrun while recording (a period lost on a
+// busy machine), so the record is not the program's whole output; the test
+// records again.
 #include <jack/jack.h>
 
 #include <atomic>
@@ -23,8 +26,15 @@ struct Feeder {
     std::vector<float> play;  // interleaved
     std::vector<float> record;
     size_t frames_played = 0, frames_recorded = 0, frames_wanted = 0;
-    std::atomic<bool> start{false}, done{false};
+    std::atomic<bool> start{false}, done{false}, xrun{false};
 };
+
+int on_xrun(void* arg)
+{
+    Feeder* f = static_cast<Feeder*>(arg);
+    if (f->start.load()) f->xrun.store(true);
+    return 0;
+}
 
 int process(jack_nframes_t n, void* arg)
 {
@@ -86,6 +96,7 @@ int main(int argc, char** argv)
     for (int c = 0; c < 2; ++c)
         f.take[c] = jack_port_register(client, takes[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     jack_set_process_callback(client, process, &f);
+    jack_set_xrun_callback(client, on_xrun, &f);
     if (jack_activate(client)) return 1;
     const std::string ins[2] = {f.inputs == 2 ? target + ":in_l" : target + ":in", target + ":in_r"};
     bool ok = true;
@@ -112,6 +123,10 @@ int main(int argc, char** argv)
     }
     jack_deactivate(client);
     jack_client_close(client);
+    if (f.xrun.load()) {
+        std::fprintf(stderr, "jack_feeder: an xrun while recording\n");
+        return 3;
+    }
     FILE* out = std::fopen(argv[4], "wb");
     if (!out || std::fwrite(f.record.data(), sizeof(float), f.record.size(), out) != f.record.size()) return 1;
     return std::fclose(out) == 0 ? 0 : 1;

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks what tools/package.sh made (building it when dist/ lacks it):
-# lintian on the six packages (LV2, VST3, CLAP; amd64, arm64); the amd64 LV2
+# lintian on the eight packages (LV2, VST3, CLAP, JACK; amd64, arm64); the amd64 LV2
 # package installed into a fresh Debian 12 root (mmdebstrap, then apt install
 # ./package lilv-utils) where lv2ls lists both plugins and lv2apply renders
 # the same bits as the build tree; the VST3 and CLAP packages installed there
-# with every library their plugins need; removed again, nothing left; the
+# with every library their plugins need; the JACK programs there, refusing
+# plainly without a server; removed again, nothing left; the
 # arm64 packages' contents and the LV2 library's stored output hashes under
 # qemu-aarch64; both archives' contents.
 #
@@ -21,7 +22,7 @@ tools/install-deps.sh lintian mmdebstrap lilv-utils sox libsox-fmt-base qemu-use
 amd64=dist/brummkiste-tiefgarten-lv2_${version}_amd64.deb
 arm64=dist/brummkiste-tiefgarten-lv2_${version}_arm64.deb
 debs=()
-for format in lv2 vst3 clap; do
+for format in lv2 vst3 clap jack; do
   for arch in amd64 arm64; do debs+=("dist/brummkiste-tiefgarten-${format}_${version}_$arch.deb"); done
 done
 all_built=true
@@ -89,10 +90,27 @@ for variant in "Brummkiste Tiefgarten" "Brummkiste Tiefgarten Stereo"; do
   [ "$n" -eq 24 ] || fail "the fresh root has $n VST3 presets for $variant, not 24"
 done
 echo "fresh root: VST3 bundles, their presets and CLAP files installed, every library found"
+# The JACK programs: every library found, the presets, the manual pages, and
+# with no JACK server running a plain refusal.
+jack_deb="brummkiste-tiefgarten-jack_${version}_amd64.deb"
+cp "dist/$jack_deb" "$root/tmp/"
+in_root apt-get install -y -qq "/tmp/$jack_deb" >/dev/null 2>&1 || fail "apt install of the JACK package in the fresh root"
+for program in brummkiste-tiefgarten-jack brummkiste-tiefgarten-stereo-jack; do
+  ! in_root ldd "/usr/bin/$program" | grep -q "not found" || fail "$program needs a library its package does not pull in"
+  [ -f "$root/usr/share/man/man1/$program.1.gz" ] || fail "no manual page for $program"
+  n=$(in_root "$program" --list-presets | wc -l)
+  [ "$n" -eq 24 ] || fail "$program lists $n presets, not 24"
+  status=0
+  in_root "$program" --no-window >"$work/jack.log" 2>&1 || status=$?
+  [ "$status" = 1 ] && grep -q "cannot connect to a JACK server" "$work/jack.log" ||
+    fail "$program without a JACK server: status $status, $(cat "$work/jack.log")"
+done
+echo "fresh root: the JACK programs run, list the presets and refuse plainly without a server"
 in_root apt-get remove -y -qq brummkiste-tiefgarten-lv2 brummkiste-tiefgarten-vst3 brummkiste-tiefgarten-clap \
-  >/dev/null 2>&1 || fail "apt remove in the fresh root"
+  brummkiste-tiefgarten-jack >/dev/null 2>&1 || fail "apt remove in the fresh root"
 for path in lib/lv2/brummkiste-tiefgarten.lv2 lib/vst3/brummkiste-tiefgarten.vst3 \
-  lib/clap/brummkiste-tiefgarten.clap share/vst3/presets/Brummkiste; do
+  lib/clap/brummkiste-tiefgarten.clap share/vst3/presets/Brummkiste bin/brummkiste-tiefgarten-jack \
+  bin/brummkiste-tiefgarten-stereo-jack; do
   [ ! -e "$root/usr/$path" ] || fail "/usr/$path left after removal"
 done
 echo "fresh root: removed, nothing left"
@@ -101,7 +119,8 @@ echo "fresh root: removed, nothing left"
 dpkg-deb -x "$arm64" "$work/arm64"
 bundle="$work/arm64/usr/lib/lv2/brummkiste-tiefgarten.lv2"
 for f in libbrummkiste-tiefgarten.so libbrummkiste-tiefgarten-ui.so manifest.ttl \
-  brummkiste-tiefgarten.ttl brummkiste-tiefgarten-stereo.ttl presets.ttl; do
+  brummkiste-tiefgarten.ttl brummkiste-tiefgarten-stereo.ttl presets.ttl modgui.ttl modgui/knob.png \
+  modgui/icon-brummkiste-tiefgarten.html modgui/screenshot-brummkiste-tiefgarten.png; do
   [ -f "$bundle/$f" ] || fail "arm64 package lacks $f"
 done
 file "$bundle/libbrummkiste-tiefgarten.so" | grep -q "ARM aarch64" || fail "arm64 library is not aarch64"
@@ -115,7 +134,11 @@ for lib in vst3/brummkiste-tiefgarten.vst3/Contents/aarch64-linux/brummkiste-tie
   clap/brummkiste-tiefgarten.clap clap/brummkiste-tiefgarten-stereo.clap; do
   file "$work/arm64/usr/lib/$lib" | grep -q "ARM aarch64" || fail "arm64 package: $lib is not aarch64"
 done
-echo "arm64: VST3 bundles and CLAP files are aarch64"
+dpkg-deb -x "dist/brummkiste-tiefgarten-jack_${version}_arm64.deb" "$work/arm64"
+for program in brummkiste-tiefgarten-jack brummkiste-tiefgarten-stereo-jack; do
+  file "$work/arm64/usr/bin/$program" | grep -q "ARM aarch64" || fail "arm64 package: $program is not aarch64"
+done
+echo "arm64: VST3 bundles, CLAP files and JACK programs are aarch64"
 
 # The archives: the plugins in every format, the licence and the install text.
 for name in x86_64 aarch64; do
@@ -125,7 +148,10 @@ for name in x86_64 aarch64; do
     "vst3/brummkiste-tiefgarten.vst3/Contents/$name-linux/brummkiste-tiefgarten.so" \
     "vst3/brummkiste-tiefgarten-stereo.vst3/Contents/$name-linux/brummkiste-tiefgarten-stereo.so" \
     "vst3/presets/Brummkiste/Brummkiste Tiefgarten/Large hall.vstpreset" \
-    clap/brummkiste-tiefgarten.clap clap/brummkiste-tiefgarten-stereo.clap LICENSE INSTALL.txt; do
+    clap/brummkiste-tiefgarten.clap clap/brummkiste-tiefgarten-stereo.clap LICENSE INSTALL.txt \
+    bin/brummkiste-tiefgarten-jack bin/brummkiste-tiefgarten-stereo-jack \
+    man/brummkiste-tiefgarten-jack.1.gz man/brummkiste-tiefgarten-stereo-jack.1.gz \
+    lv2/brummkiste-tiefgarten.lv2/modgui.ttl lv2/brummkiste-tiefgarten.lv2/modgui/knob.png; do
     grep -qx "brummkiste-tiefgarten-$version-linux-$name/$f" <<<"$listing" || fail "$archive lacks $f"
   done
 done
