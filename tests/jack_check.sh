@@ -6,11 +6,13 @@
 # the LV2 plugin's in an LV2 host for the same input, and the exits on
 # SIGINT, on SIGTERM and when the server stops.
 #
-# usage: jack_check.sh BIN_DIR LV2_DIR JACK_FEEDER
+# usage: jack_check.sh BIN_DIR LV2_DIR JACK_FEEDER [window]
+#   window: the programs were built with the window (check it under Xvfb)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
 lv2dir=$(cd "$2" && pwd)
 feeder=$3
+window=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../tools/script-lib.sh"
 work=$(mktemp -d)
@@ -131,6 +133,28 @@ for variant in mono stereo; do
   result=$($signals tail "$work/rec.f32")
   echo "$program, Large hall: $result"
 done
+
+# The window where an X server is there (Xvfb): a top-level window named as
+# the plugin, sized to the plugin window; the program still stops cleanly.
+if [ "$window" = window ]; then
+  status=0
+  xvfb-run -a -s "-screen 0 1600x1000x24" bash -c '
+    "$0" --no-connect --preset "Small hall" >"$1" 2>&1 &
+    pid=$!
+    for _ in $(seq 100); do
+      xwininfo -root -tree 2>/dev/null | grep -q "\"$3\"" && break
+      sleep 0.1
+    done
+    sleep 0.5  # a few frames of the window and its response view
+    xwininfo -root -tree | grep "\"$3\"" >"$2" || true
+    kill -TERM "$pid"
+    wait "$pid"' "$bin/brummkiste-tiefgarten-jack" "$work/window.log" "$work/window.txt" \
+    "$(identity PLUGIN_NAME)" || status=$?
+  [ "$status" = 0 ] || fail "with a window: exit status $status: $(cat "$work/window.log")"
+  [ -s "$work/window.txt" ] || fail "no window named \"$(identity PLUGIN_NAME)\": $(cat "$work/window.log")"
+  ! grep -q "no X server" "$work/window.log" || fail "the program did not reach the X server"
+  echo "window: $(sed 's/^ *//' "$work/window.txt")"
+fi
 
 # The server stops under a running program: it says so and ends with status 1.
 "$bin/brummkiste-tiefgarten-jack" --no-window --no-connect >"$work/run.log" 2>&1 &

@@ -16,7 +16,7 @@ quick=
 tools/install-deps.sh cmake g++ make pkg-config python3 binutils lv2-dev liblilv-dev lilv-utils sordi lv2file sox \
   libx11-dev libcairo2-dev libfftw3-dev libxtst-dev xvfb xauth \
   libsox-fmt-base libgtest-dev libbenchmark-dev valgrind qemu-user dpf-source \
-  libjack-jackd2-dev jackd2 chromium
+  libjack-jackd2-dev jackd2 chromium x11-utils
 
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRUMMKISTE_TESTS=ON -DBRUMMKISTE_BENCH=ON \
