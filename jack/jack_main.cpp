@@ -8,6 +8,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "control/identity.h"
@@ -195,14 +196,16 @@ int main(int argc, char** argv)
 
 #ifdef BRUMMKISTE_JACK_WINDOW
     StandaloneWindow* window = nullptr;
-    if (options.window) {
+    // A board without a display has no DISPLAY: no window, and no news.
+    const char* display = std::getenv("DISPLAY");
+    if (options.window && display && *display) {
         window = standalone_window_open(TITLE, window_write, &p, jack_get_sample_rate(client));
         if (window) {
             for (const PortInfo& info : PORT_TABLE)
                 if (info.kind == PORT_KIND_CONTROL_IN)
                     standalone_window_set_value(window, info.index, options.controls[info.index]);
         } else {
-            std::fprintf(stderr, "%s: no X server reached: running without a window\n", program);
+            std::fprintf(stderr, "%s: no X server at %s: running without a window\n", program, display);
         }
     }
 #endif
