@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
 """Signals for the JACK programs' test, and the comparison of what a JACK
 program played with what the LV2 plugin renders. WAV files are read and
-written here, as 32-bit floats exactly (a conversion through sox's integer
-samples would round the quietest bits).
+written exactly (wav_float.py).
 
 usage: jack_signals.py make CHANNELS SECONDS PREFIX PLAY.f32 LV2IN.wav
          a noise burst of SECONDS, raw for the feeder, and as a float WAV
@@ -14,10 +13,9 @@ usage: jack_signals.py make CHANNELS SECONDS PREFIX PLAY.f32 LV2IN.wav
          finite, and a reverb tail after the burst"""
 import array
 import math
-import struct
 import sys
 
-RATE = 48000
+from wav_float import RATE, read_wav, write_wav
 
 
 def noise(frames, channels):
@@ -27,30 +25,6 @@ def noise(frames, channels):
         state = (state * 1664525 + 1013904223) & 0xFFFFFFFF
         out.append(((state >> 8) / float(1 << 24) - 0.5) * 0.8 + 0.01)
     return out
-
-
-def write_wav(path, samples, channels):
-    data = samples.tobytes()
-    fmt = struct.pack("<HHIIHH", 3, channels, RATE, RATE * 4 * channels, 4 * channels, 32)
-    with open(path, "wb") as f:
-        f.write(b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt) + 8 + len(data)) + b"WAVE")
-        f.write(b"fmt " + struct.pack("<I", len(fmt)) + fmt)
-        f.write(b"data" + struct.pack("<I", len(data)) + data)
-
-
-def read_wav(path):
-    d = open(path, "rb").read()
-    i = 12
-    while i + 8 <= len(d):
-        cid, n = d[i:i + 4], struct.unpack("<I", d[i + 4:i + 8])[0]
-        if cid == b"fmt " and struct.unpack("<HH", d[i + 8:i + 12])[0] not in (3, 0xFFFE):
-            sys.exit(f"{path}: not a float WAV")
-        if cid == b"data":
-            a = array.array("f")
-            a.frombytes(d[i + 8:i + 8 + n])
-            return a
-        i += 8 + n + (n & 1)
-    sys.exit(f"{path}: no data")
 
 
 def read_raw(path):

@@ -18,8 +18,10 @@ lv2file -i "$work/in.wav" -o "$work/file.wav" -b 512 \
   -p dry_db:0 -p wet_a_db:-32 -p wet_b_db:0 -p decay_ms:10000 -p mode_sel:2 "$uri" >/dev/null
 
 [ "$(soxi -c "$work/apply.wav" 2>/dev/null)" = 2 ] || fail "output is not stereo"
-sox "$work/apply.wav" -t f32 "$work/apply.raw" 2>/dev/null
-sox "$work/file.wav" -t f32 "$work/file.raw" 2>/dev/null
+# The samples exactly (sox would round the tail's lowest bits).
+raw() { python3 "$(dirname "$0")/wav_float.py" raw "$1" "$2"; }
+raw "$work/apply.wav" "$work/apply.raw"
+raw "$work/file.wav" "$work/file.raw"
 cmp "$work/apply.raw" "$work/file.raw" || fail "lv2apply and lv2file outputs differ"
 
 # The tail after the input has ended carries the reverb.
@@ -33,7 +35,7 @@ stereo_uri=$uri-stereo
 sox -M "$work/in.wav" "$work/in.wav" "$work/in2.wav"
 lv2apply -i "$work/in2.wav" -o "$work/stereo.wav" \
   -c dry_db 0 -c wet_a_db -32 -c wet_b_db 0 -c decay_ms 10000 -c mode_sel 2 "$stereo_uri"
-sox "$work/stereo.wav" -t f32 "$work/stereo.raw" 2>/dev/null
+raw "$work/stereo.wav" "$work/stereo.raw"
 cmp "$work/apply.raw" "$work/stereo.raw" || fail "stereo variant with equal sides differs from mono"
 sox -n -r 48000 -c 2 -b 32 -e float "$work/wide.wav" synth 0.25 pinknoise pinknoise vol 0.5 pad 0.01 0.6 2>/dev/null
 lv2apply -i "$work/wide.wav" -o "$work/wide-out.wav" "$stereo_uri"

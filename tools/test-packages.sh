@@ -67,9 +67,10 @@ grep -qx "$uri-stereo" <<<"$listed" || fail "lv2ls in the fresh root does not li
 echo "fresh root: lv2ls lists both plugins"
 in_root lv2apply -i /tmp/phrase.wav -o /tmp/packaged.wav -c decay_ms 4000 "$uri" >/dev/null
 LV2_PATH="$build/lv2" lv2apply -i "$work/phrase.wav" -o "$work/built.wav" -c decay_ms 4000 "$uri" >/dev/null
-# The samples, not the files: the WAV header's peak chunk carries a time stamp.
-sox -V1 "$root/tmp/packaged.wav" -t f32 "$work/packaged.f32"
-sox -V1 "$work/built.wav" -t f32 "$work/built.f32"
+# The samples, not the files: the WAV header's peak chunk carries a time
+# stamp. Read exactly (sox would round the tail's lowest bits).
+python3 tests/wav_float.py raw "$root/tmp/packaged.wav" "$work/packaged.f32"
+python3 tests/wav_float.py raw "$work/built.wav" "$work/built.f32"
 cmp "$work/packaged.f32" "$work/built.f32" || fail "the installed package renders other bits than the build tree"
 echo "fresh root: lv2apply renders the build tree's bits"
 # The VST3 and CLAP packages: their plugins where hosts look, every library
