@@ -3,7 +3,8 @@
 32-bit integer samples and so rounds the lowest bits of quiet samples (a
 reverb's tail); comparisons that must hold bit for bit read the files here.
 
-usage: wav_float.py raw IN.wav OUT.f32   the samples as raw floats (interleaved)"""
+usage: wav_float.py raw IN.wav OUT.f32   the samples as raw floats (interleaved)
+       wav_float.py nonzero IN.wav       how many samples are not exactly zero"""
 import array
 import struct
 import sys
@@ -42,7 +43,10 @@ def read_wav(path):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4 or sys.argv[1] != "raw":
+    if len(sys.argv) == 4 and sys.argv[1] == "raw":
+        with open(sys.argv[3], "wb") as f:
+            f.write(read_wav(sys.argv[2]).tobytes())
+    elif len(sys.argv) == 3 and sys.argv[1] == "nonzero":
+        print(sum(1 for x in read_wav(sys.argv[2]) if x != 0.0))
+    else:
         sys.exit(__doc__)
-    with open(sys.argv[3], "wb") as f:
-        f.write(read_wav(sys.argv[2]).tobytes())
