@@ -21,9 +21,11 @@ for key in PLUGIN_URI STEREO_URI; do
   uri=$(identity "$key")
   python3 "$here/../tools/modgui-page.py" "$bundle" "$uri" "$work/page.html"
   chromium_page --dump-dom "file://$work/page.html" >"$work/dom.html" || fail "chromium did not load the page"
-  python3 - "$bundle" "$uri" "$work/dom.html" <<'EOF'
-import html, json, re, struct, subprocess, sys
-bundle, uri, dom = sys.argv[1:]
+  python3 - "$bundle" "$uri" "$work/dom.html" "$here/../tools" <<'EOF'
+import html, json, re, struct, sys
+bundle, uri, dom, tools = sys.argv[1:]
+sys.path.insert(0, tools)
+from bundle_graph import Graph
 m = re.search(r'<pre id="report">(.*?)</pre>', open(dom).read(), re.S)
 if not m or not m.group(1):
     sys.exit(f"{uri}: the page's script did not finish")
@@ -31,14 +33,7 @@ report = json.loads(html.unescape(m.group(1)))
 if report["errors"]:
     sys.exit(f"{uri}: errors in the page: {report['errors']}")
 # The face's declared controls, in their order, and which are selectors.
-text = subprocess.run(["sordi", f"file://{bundle}/modgui.ttl"], check=True, capture_output=True, text=True).stdout
-gui = re.search(rf"^<{re.escape(uri)}> <http://moddevices.com/ns/modgui#gui> (\S+) \.$", text, re.M).group(1)
-nodes = re.findall(rf"^{re.escape(gui)} <http://moddevices.com/ns/modgui#port> (\S+) \.$", text, re.M)
-face = {}
-for n in nodes:
-    index = int(re.search(rf'^{re.escape(n)} <http://lv2plug.in/ns/lv2core#index> "(\d+)"', text, re.M).group(1))
-    face[index] = re.search(rf'^{re.escape(n)} <http://lv2plug.in/ns/lv2core#symbol> "([^"]+)"', text, re.M).group(1)
-declared = [face[i] for i in sorted(face)]
+declared = [symbol for _, symbol, _ in Graph(bundle).face(uri)[1]]
 selectors = [s["symbol"] for s in report["selectors"]]
 knobs = [k["symbol"] for k in report["knobs"]]
 if selectors != ["mode_sel"]:

@@ -9,21 +9,11 @@ every file it names there, a footswitch bound to the plugin's on/off.
 
 usage: store_check.py BUNDLE_DIR"""
 import os
-import re
-import subprocess
 import sys
 
-LV2 = "http://lv2plug.in/ns/lv2core#"
-MOD = "http://moddevices.com/ns/mod#"
-MODGUI = "http://moddevices.com/ns/modgui#"
-DOAP = "http://usefulinc.com/ns/doap#"
-FOAF = "http://xmlns.com/foaf/0.1/"
-RDF_TYPE = "http://www.w3.org/1999/02/22-rdf-syntax-ns#type"
-RDFS_COMMENT = "http://www.w3.org/2000/01/rdf-schema#comment"
-PSET = "http://lv2plug.in/ns/ext/presets#"
-UNITS = "http://lv2plug.in/ns/extensions/units#"
-PPROPS = "http://lv2plug.in/ns/ext/port-props#"
-TRIPLE = re.compile(r'^(\S+) <([^>]+)> (.+) \.$')
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from bundle_graph import (DOAP, FOAF, LV2, MOD, MODGUI, PPROPS, PSET, RDF_TYPE, RDFS_COMMENT,  # noqa: E402
+                          UNITS, Graph)
 
 # What a range may span in each unit.
 UNIT_SPAN = {"db": (-200, 40), "ms": (0, 1e6), "hz": (0.001, 1e5), "pc": (-100, 100),
@@ -36,41 +26,10 @@ def problem(text):
     problems.append(text)
 
 
-def statements(bundle):
-    out = []
-    for name in sorted(os.listdir(bundle)):
-        if not name.endswith(".ttl"):
-            continue
-        text = subprocess.run(["sordi", "file://" + os.path.join(bundle, name)], check=True,
-                              capture_output=True, text=True).stdout
-        for line in text.splitlines():
-            m = TRIPLE.match(line)
-            if not m:
-                continue
-            s, p, o = m.groups()
-            s = "_:" + name + s[1:] if s.startswith("_:") else s.strip("<>")
-            if o.startswith("_:"):
-                o = "_:" + name + o[1:]
-            elif o.startswith("<"):
-                o = o[1:-1]
-            else:
-                o = o[1:o.rindex('"')].encode().decode("unicode_escape")
-            out.append((s, p, o))
-    return out
-
-
 def main():
-    bundle = os.path.abspath(sys.argv[1])
-    st = statements(bundle)
-
-    def objects(s, p):
-        return [o for (ss, pp, o) in st if ss == s and pp == p]
-
-    def one(s, p):
-        found = objects(s, p)
-        return found[0] if found else None
-
-    plugins = sorted({s for (s, p, o) in st if p == RDF_TYPE and o == LV2 + "Plugin"})
+    g = Graph(os.path.abspath(sys.argv[1]))
+    objects, one = g.objects, g.one
+    plugins = sorted(set(g.subjects(RDF_TYPE, LV2 + "Plugin")))
     if not plugins:
         problem("no plugin in the bundle")
     for uri in plugins:
@@ -95,8 +54,7 @@ def main():
         maintainer = one(uri, DOAP + "maintainer")
         if not (one(uri, DOAP + "homepage") or (maintainer and one(maintainer, FOAF + "homepage"))):
             problem(f"{where}: no homepage")
-        presets = [s for (s, p, o) in st if p == LV2 + "appliesTo" and o == uri and
-                   (s, RDF_TYPE, PSET + "Preset") in st]
+        presets = [s for s in g.subjects(LV2 + "appliesTo", uri) if PSET + "Preset" in objects(s, RDF_TYPE)]
         if not presets:
             problem(f"{where}: no preset")
         for port in objects(uri, LV2 + "port"):

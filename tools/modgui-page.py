@@ -14,51 +14,10 @@ import html
 import json
 import os
 import re
-import subprocess
 import sys
 
-LV2 = "http://lv2plug.in/ns/lv2core#"
-MODGUI = "http://moddevices.com/ns/modgui#"
-RDF_TYPE = "http://www.w3.org/1999/02/22-rdf-syntax-ns#type"
-RDFS_LABEL = "http://www.w3.org/2000/01/rdf-schema#label"
-RDF_VALUE = "http://www.w3.org/1999/02/22-rdf-syntax-ns#value"
-PPROPS = "http://lv2plug.in/ns/ext/port-props#"
-
-TRIPLE = re.compile(r'^(\S+) <([^>]+)> (.+) \.$')
-
-
-def triples(path):
-    """The file's statements as (subject, predicate, object) strings: IRIs
-    bare, literals without quotes or datatype."""
-    out = subprocess.run(["sordi", "file://" + path], check=True, capture_output=True, text=True).stdout
-    result = []
-    blank = "_:" + os.path.basename(path) + ":"  # blank node names are the file's own
-    for line in out.splitlines():
-        m = TRIPLE.match(line)
-        if not m:
-            continue
-        s, p, o = m.groups()
-        s = blank + s[2:] if s.startswith("_:") else s.strip("<>")
-        if o.startswith("_:"):
-            o = blank + o[2:]
-        elif o.startswith("<"):
-            o = o[1:-1]
-        elif o.startswith('"'):
-            o = json.loads(o[:o.rindex('"') + 1])
-        result.append((s, p, o))
-    return result
-
-
-class Graph:
-    def __init__(self, statements):
-        self.st = statements
-
-    def objects(self, s, p):
-        return [o for (ss, pp, o) in self.st if ss == s and pp == p]
-
-    def one(self, s, p, default=None):
-        found = self.objects(s, p)
-        return found[0] if found else default
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from bundle_graph import LV2, MODGUI, PPROPS, RDF_TYPE, RDF_VALUE, RDFS_LABEL, Graph  # noqa: E402
 
 
 def number(text):
@@ -67,12 +26,8 @@ def number(text):
 
 
 def context(bundle, uri):
-    statements = []
-    for name in sorted(os.listdir(bundle)):
-        if name.endswith(".ttl"):
-            statements += triples(os.path.join(bundle, name))
-    g = Graph(statements)
-    gui = g.one(uri, MODGUI + "gui")
+    g = Graph(bundle)
+    gui, face = g.face(uri)
     if gui is None:
         sys.exit(f"{uri}: no modgui:gui")
     ports = {}
@@ -93,22 +48,18 @@ def context(bundle, uri):
         ports[symbol] = entry
     for side in audio.values():
         side.sort(key=lambda e: e["index"])
+    if [place for place, _, _ in face] != list(range(len(face))):
+        sys.exit("the face's lv2:index values are not 0, 1, 2 ...")
     controls = []
-    for face in g.objects(gui, MODGUI + "port"):
-        symbol = g.one(face, LV2 + "symbol")
+    for _, symbol, title in face:
         if symbol not in ports:
             sys.exit(f"the face names {symbol}, which the plugin has no control port for")
-        control = dict(ports[symbol])
-        control["name"] = g.one(face, LV2 + "name")
-        controls.append((int(g.one(face, LV2 + "index")), control))
-    controls.sort(key=lambda c: c[0])
-    if [i for i, _ in controls] != list(range(len(controls))):
-        sys.exit("the face's lv2:index values are not 0, 1, 2 ...")
+        controls.append(dict(ports[symbol], name=title))
     resources = g.one(gui, MODGUI + "resourcesDirectory")
     return {
         "brand": g.one(gui, MODGUI + "brand", ""),
         "label": g.one(gui, MODGUI + "label", ""),
-        "controls": [c for _, c in controls],
+        "controls": controls,
         "effect": {"ports": {"audio": audio}},
         "ns": "",
         "cns": "_brummkiste_page",
