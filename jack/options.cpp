@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "control/identity.h"
 #include "factory_presets.h"
@@ -61,8 +62,7 @@ int jack_preset_find(const char* name)
 bool jack_preset_controls(int preset, float controls[PORT_COUNT])
 {
     if (preset < 0 || preset >= PRESET_COUNT) return false;
-    float values[PARAMETER_COUNT];
-    for (uint32_t i = 0; i < PARAMETER_COUNT; ++i) values[i] = parameter_default(i);
+    float values[PARAMETER_COUNT];  // every one set by a state that parses
     if (!state_parse(FACTORY_PRESETS[preset].state, FACTORY_PRESETS[preset].state_size, values)) return false;
     defaults(controls);
     for (uint32_t i = 0; i < PARAMETER_COUNT; ++i)
@@ -109,8 +109,7 @@ bool command_line_parse(int argc, const char* const* argv, bool stereo, CommandL
     out->client_name = stereo ? "brummkiste-tiefgarten-stereo" : "brummkiste-tiefgarten";
     defaults(out->controls);
     const char* preset = nullptr;
-    const char* settings[256];
-    int setting_count = 0;
+    std::vector<const char*> settings;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         // --option value, or --option=value
@@ -142,11 +141,7 @@ bool command_line_parse(int argc, const char* const* argv, bool stereo, CommandL
                 *error = "--set wants symbol=value";
                 return false;
             }
-            if (setting_count == static_cast<int>(sizeof settings / sizeof settings[0])) {
-                *error = "too many --set options";
-                return false;
-            }
-            settings[setting_count++] = value;
+            settings.push_back(value);
         } else if (argument("--name", &value) || argument("-n", &value)) {
             if (!value || !*value) {
                 *error = "--name wants the JACK client's name";
@@ -171,8 +166,8 @@ bool command_line_parse(int argc, const char* const* argv, bool stereo, CommandL
             return false;
         }
     }
-    for (int i = 0; i < setting_count; ++i)
-        if (!jack_setting_apply(settings[i], out->controls, error, notes)) return false;
+    for (const char* setting : settings)
+        if (!jack_setting_apply(setting, out->controls, error, notes)) return false;
     return true;
 }
 
@@ -204,8 +199,7 @@ std::string jack_usage(const char* program, bool stereo)
     for (const PortInfo& info : PORT_TABLE) {
         if (info.kind != PORT_KIND_CONTROL_IN) continue;
         const uint32_t parameter = parameter_of_port(info.index);
-        const float low = info.index == PORT_ENABLED ? 0.0f : parameter_minimum(parameter);
-        const float high = info.index == PORT_ENABLED ? 1.0f : parameter_maximum(parameter);
+        const float low = parameter_minimum(parameter), high = parameter_maximum(parameter);
         char line[160];
         std::snprintf(line, sizeof line, "  %-16s %g ... %g%s%s, default %g  (%s)\n", info.symbol,
                       static_cast<double>(low), static_cast<double>(high), *UNIT_LABEL[info.unit] ? " " : "",
